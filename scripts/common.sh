@@ -1,0 +1,26 @@
+# Shared by the scripts in this folder: the Debian packages Quillmont needs, and one build step.
+
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev)
+DISPLAY_PACKAGES=(xvfb xauth)
+
+# Installs those of the given packages that are not installed yet, as root or through sudo.
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local as_root=()
+    [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+    echo "Installing ${missing[*]}"
+    "${as_root[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# build <folder> [cmake options...]: configures and builds with warnings as errors.
+build() {
+    local folder=$1
+    shift
+    cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$folder"
+}

@@ -1,0 +1,239 @@
+#include "formats/SettingsFile.h"
+
+#include "formats/SafeSave.h"
+#include "formats/TextLines.h"
+#include "settings/ServerSettings.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <array>
+#include <limits>
+
+namespace {
+
+using S = ServerSettings;
+
+// A line of the full layout. `written` is fixed text the writer puts on the line; `field` is what
+// the reader assigns from it, and what the writer writes when there is no fixed text. `choice` is
+// an element of team_damage_choice, in number form. A line with neither field nor choice is a
+// header the reader skips.
+struct FullLayoutLine {
+    const char* written = nullptr;
+    TextField field = nullptr;
+    int choice = -1;
+};
+
+// clang-format off
+constexpr std::array<FullLayoutLine, 52> fullLayout{{
+    {.written = "--- Quillmont Configuration File Version:"},
+    {.written = "0.3", .field = &S::file_version},
+    {.written = "--- Main Screen"},
+    {.field = &S::hostname},
+    {.field = &S::rcon_password},
+    {.field = &S::sv_password},
+    {.field = &S::mp_timelimit},
+    {.field = &S::maxplayers},
+    {.field = &S::start_map},
+    {.field = &S::sv_minrate},
+    {.field = &S::sv_maxrate},
+    {.field = &S::sv_lan},
+    {.field = &S::pausable},
+    {.field = &S::tfc_clanbattle},
+    {.field = &S::tfc_clanbattle_prematch},
+    {.written = "--- Cheats"},
+    {.field = &S::sv_cheats},
+    {.field = &S::sv_clipmode},
+    {.written = "--- Game Physics"},
+    {.field = &S::sv_gravity},
+    {.field = &S::sv_clienttrace},
+    {.field = &S::sv_maxspeed},
+    {.field = &S::decalfrequency},
+    {.field = &S::mp_decals},
+    {.field = &S::mp_falldamage},
+    {.field = &S::mp_footsteps},
+    {.field = &S::sv_aim},
+    {.written = "--- Team Damage Settings"},
+    {.field = &S::mp_teamplay},
+    {.choice = 0},
+    {.choice = 1},
+    {.choice = 2},
+    {.choice = 3},
+    {.choice = 4},
+    {.choice = 5},
+    {.written = "--- Class Restriction"},
+    {.field = &S::cr_scout},
+    {.field = &S::cr_sniper},
+    {.field = &S::cr_soldier},
+    {.field = &S::cr_demoman},
+    {.field = &S::cr_medic},
+    {.field = &S::cr_hwguy},
+    {.field = &S::cr_pyro},
+    {.field = &S::cr_spy},
+    {.field = &S::cr_engineer},
+    {.written = "--- Scoring and Team Settings"},
+    {.field = &S::tfc_autoteam},
+    {.field = &S::tfc_balance_teams},
+    {.field = &S::tfc_balance_scores},
+    {.field = &S::tfc_fragscoring},
+    {.field = &S::mp_forcerespawn},
+    {.field = &S::tfc_respawndelay},
+}};
+// clang-format on
+
+// A line of the Save As layout: a field, or one of the main window's switches.
+struct SaveAsLine {
+    TextField field = nullptr;
+    bool MainWindowSwitches::*switchState = nullptr;
+};
+
+using W = MainWindowSwitches;
+
+// clang-format off
+constexpr std::array<SaveAsLine, 29> saveAsLayout{{
+    {.field = &S::hostname},
+    {.field = &S::rcon_password},
+    {.field = &S::mp_timelimit},
+    {.field = &S::sv_clienttrace},
+    {.field = &S::sv_maxspeed},
+    {.field = &S::sv_minrate},
+    {.field = &S::sv_maxrate},
+    {.switchState = &W::lanServer},
+    {.switchState = &W::pausable},
+    {.switchState = &W::clanBattle},
+    {.switchState = &W::clanPreMatch},
+    {.field = &S::sv_cheats},
+    {.field = &S::sv_clipmode},
+    {.field = &S::sv_gravity},
+    {.field = &S::mp_forcerespawn},
+    {.field = &S::decalfrequency},
+    {.field = &S::mp_decals},
+    {.field = &S::mp_falldamage},
+    {.field = &S::sv_aim},
+    {.field = &S::mp_teamplay},
+    {.field = &S::cr_scout},
+    {.field = &S::cr_sniper},
+    {.field = &S::cr_soldier},
+    {.field = &S::cr_demoman},
+    {.field = &S::cr_medic},
+    {.field = &S::cr_hwguy},
+    {.field = &S::cr_pyro},
+    {.field = &S::cr_spy},
+    {.field = &S::cr_engineer},
+}};
+// clang-format on
+
+// A settings file is a few hundred bytes; anything this large is not one.
+constexpr qint64 largestSettingsFile = 1024 * 1024;
+
+// A sign where a negative number has its minus, the digits, and a blank after.
+QByteArray numberForm(qint16 value)
+{
+    const int magnitude = value < 0 ? -int(value) : int(value);
+    return (value < 0 ? "-" : " ") + QByteArray::number(magnitude) + ' ';
+}
+
+// Blanks around an optional sign and decimal digits; anything else, or a number a 16-bit choice
+// cannot hold, reads as 0, which the Team Damage dialog shows as no choice.
+qint16 choiceFromLine(const QString& line)
+{
+    static const QRegularExpression number(QStringLiteral("^[ \\t]*([+-]?[0-9]+)[ \\t]*$"));
+    const QRegularExpressionMatch match = number.match(line);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const qlonglong value = match.captured(1).toLongLong(&ok);
+    if (!ok || value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
+        return 0;
+    return static_cast<qint16>(value);
+}
+
+template <std::size_t N, typename Line>
+std::optional<Failure> refuseLineBreaks(const QString& path, const ServerSettings& settings,
+                                        const std::array<Line, N>& layout)
+{
+    for (const Line& line : layout) {
+        if (line.field && holdsLineBreak(settings.*line.field))
+            return lineBreakRefused(path, line.field);
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> readAtMost(QFile& file, qint64 limit, QByteArray& contents)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        return Failure::cannotRead(file.fileName(), file.errorString());
+    if (file.size() > limit)
+        return Failure::cannotRead(file.fileName(), QStringLiteral("it is larger than 1 MiB, too large for a "
+                                                                   "settings file."));
+    contents = file.read(limit + 1);
+    if (file.error() != QFileDevice::NoError)
+        return Failure::cannotRead(file.fileName(), file.errorString());
+    if (contents.size() > limit)
+        return Failure::cannotRead(file.fileName(), QStringLiteral("it is larger than 1 MiB, too large for a "
+                                                                   "settings file."));
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings)
+{
+    if (auto refused = refuseLineBreaks(path, settings, fullLayout))
+        return refused;
+    QByteArray contents;
+    for (const FullLayoutLine& line : fullLayout) {
+        if (line.written)
+            contents += line.written;
+        else if (line.field)
+            contents += toFileText(settings.*line.field);
+        else
+            contents += numberForm(settings.team_damage_choice.at(std::size_t(line.choice)));
+        contents += lineEnd;
+    }
+    return saveWhole(path, contents);
+}
+
+std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings)
+{
+    QFile file(path);
+    QByteArray contents;
+    if (auto failure = readAtMost(file, largestSettingsFile, contents))
+        return failure;
+
+    const QList<QByteArrayView> lines = splitLines(contents);
+    if (lines.size() < qsizetype(fullLayout.size()))
+        return Failure::cannotRead(path, QStringLiteral("it has only %1 lines, and a settings file has %2.")
+                                             .arg(lines.size())
+                                             .arg(fullLayout.size()));
+
+    // Each line is taken whole, blanks, commas and quotes included, so every value comes back as
+    // it was written; the record changes only once the whole file has been read.
+    ServerSettings read = settings;
+    for (std::size_t i = 0; i < fullLayout.size(); ++i) {
+        const FullLayoutLine& line = fullLayout[i];
+        const QString text = fromFileText(lines[qsizetype(i)]);
+        if (line.field)
+            read.*line.field = text;
+        else if (line.choice >= 0)
+            read.team_damage_choice.at(std::size_t(line.choice)) = choiceFromLine(text);
+    }
+    settings = read;
+    return std::nullopt;
+}
+
+std::optional<Failure> writeSaveAsLayout(const QString& path, const ServerSettings& settings,
+                                         const MainWindowSwitches& switches)
+{
+    if (auto refused = refuseLineBreaks(path, settings, saveAsLayout))
+        return refused;
+    QByteArray contents;
+    for (const SaveAsLine& line : saveAsLayout) {
+        if (line.field)
+            contents += toFileText(settings.*line.field);
+        else
+            contents += switches.*line.switchState ? "1" : "0";
+        contents += lineEnd;
+    }
+    return saveWhole(path, contents);
+}

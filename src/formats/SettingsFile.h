@@ -1,0 +1,25 @@
+#pragma once
+
+#include "formats/Failure.h"
+
+#include <optional>
+
+struct ServerSettings;
+
+// The main window's four switches as ticked at the moment of a Save As.
+struct MainWindowSwitches {
+    bool lanServer = false;
+    bool pausable = false;
+    bool clanBattle = false;
+    bool clanPreMatch = false;
+};
+
+// default.tfc: every setting, one per line, under section headers.
+[[nodiscard]] std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings);
+
+// Reads a full-layout file into the record: all of it, or on failure nothing at all.
+[[nodiscard]] std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings);
+
+// The shorter layout of a file saved under a name of the operator's choosing; nothing reads it back.
+[[nodiscard]] std::optional<Failure> writeSaveAsLayout(const QString& path, const ServerSettings& settings,
+                                                       const MainWindowSwitches& switches);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "formats/Failure.h"
+
+#include <QStringList>
+
+#include <optional>
+
+struct ServerSettings;
+
+// The dedicated server as it is to be started: the program, its arguments, and the folder it
+// runs in.
+struct ServerCommand {
+    QString program;
+    QStringList arguments;
+    QString workingFolder;
+};
+
+// The server command line (the server program in the program folder, "-game tfc -maxplayers",
+// the player limit, "+map" and the start map), taken apart the way the server parses its command
+// line: the program path whole, the rest split at blanks, values never quoted or altered.
+// On Linux, a folder with the Linux server's start script and no HLDS.EXE starts that script.
+ServerCommand serverCommand(const QString& programFolder, const ServerSettings& settings);
+
+// Starts the server without waiting for it and without a shell; it keeps running when Quillmont ends.
+[[nodiscard]] std::optional<Failure> startServer(const ServerCommand& command);

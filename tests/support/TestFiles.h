@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+QByteArray readBytes(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);
+
+// The lines as a file of ours holds them: UTF-8 here, each line ended by CR LF.
+QByteArray crlfLines(const QStringList& lines);
+
+// default.tfc as the factory settings give it.
+QByteArray factoryFullLayout();
+
+// Clears every write permission bit, the way an operator marks a file read-only.
+void makeReadOnly(const QString& path);
+
+// Files in a folder, hidden ones too, so that a left-over temporary file shows.
+QStringList filesIn(const QString& folder);
