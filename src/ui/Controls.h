@@ -1,0 +1,73 @@
+#pragma once
+
+#include "settings/ServerSettings.h"
+
+#include <QWidget>
+
+#include <span>
+
+class QCheckBox;
+
+// What a control is; each kind maps to one Qt widget.
+enum class ControlKind {
+    Label,        // QLabel, left-aligned
+    CentredLabel, // QLabel, centred
+    TextBox,      // QLineEdit, single line, no limit
+    CheckBox,     // QCheckBox
+    Button,       // QPushButton, never a default button
+    Frame,        // QGroupBox; its option buttons form one exclusive group
+    OptionButton, // QRadioButton
+    ComboBox,     // editable QComboBox that neither adds typed text to its list nor completes it
+    Rule,         // horizontal line
+};
+
+// One control of a window as designed: its name, kind, the frame it sits in (none: the window's
+// client area), position and size in twips relative to that container, and its place in the tab
+// order (labels, frames and rules take no focus, whatever their place).
+struct Control {
+    const char* name;
+    ControlKind kind;
+    int left;
+    int top;
+    int width;
+    int height;
+    int tab = -1;
+    const char* frame = nullptr;
+};
+
+// Creates the controls of a table on `client`, frames before the controls inside them, each
+// under its own name, and sets the tab order.
+void buildControls(QWidget* client, std::span<const Control> controls);
+
+// A caption for a control, or for a text box the record field whose text it shows.
+struct Caption {
+    const char* control;
+    const char* text = nullptr;
+    TextField field = nullptr;
+};
+
+// Sets captions and text box texts in the order of the list.
+void applyCaptions(QWidget* form, std::span<const Caption> captions, const ServerSettings& settings);
+
+template <typename Widget>
+Widget* control(const QWidget* form, const char* name)
+{
+    auto* widget = form->findChild<Widget*>(QLatin1StringView(name));
+    Q_ASSERT_X(widget, "control", name);
+    return widget;
+}
+
+// On/off settings hold "1" or "0"; a box shows checked only for exactly "1", and any other text
+// leaves it unchecked without complaint.
+inline bool isOn(const QString& switchText)
+{
+    return switchText == QLatin1StringView("1");
+}
+
+inline QString switchText(bool checked)
+{
+    return checked ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// Writes the box's state into its field at every change, including one the program makes.
+void writeSwitchOnChange(QCheckBox* box, ServerSettings& settings, TextField field);

@@ -1,0 +1,293 @@
+#include "ui/Form1.h"
+
+#include "formats/SafeSave.h"
+#include "formats/ServerCfg.h"
+#include "launch/ServerLaunch.h"
+#include "settings/FactorySettings.h"
+#include "settings/ServerSettings.h"
+#include "ui/Centring.h"
+#include "ui/Controls.h"
+#include "ui/Forms.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTimer>
+
+#include <array>
+
+namespace {
+
+using K = ControlKind;
+using S = ServerSettings;
+
+constexpr QSize clientArea{4335, 3735};
+
+// clang-format off
+constexpr std::array<Control, 24> controls{{
+    {"Label1",   K::Label,    120,  0,    2535, 255, 0},
+    {"Text1",    K::TextBox,  120,  240,  2535, 285, 1},
+    {"Label2",   K::Label,    120,  720,  2535, 255, 16},
+    {"Text2",    K::TextBox,  120,  960,  2535, 285, 2},
+    {"Label4",   K::Label,    120,  1440, 2535, 255, 17},
+    {"Text4",    K::TextBox,  120,  1680, 2535, 285, 3},
+    {"Frame1",   K::Frame,    120,  2160, 2535, 855, 13},
+    {"Label6",   K::Label,    120,  240,  855,  255, 14, "Frame1"},
+    {"Text6",    K::TextBox,  120,  480,  855,  285, 9,  "Frame1"},
+    {"Label7",   K::Label,    1440, 240,  855,  255, 15, "Frame1"},
+    {"Text7",    K::TextBox,  1440, 480,  855,  285, 10, "Frame1"},
+    {"Label3",   K::Label,    2880, 0,    1335, 255, 12},
+    {"Text3",    K::TextBox,  2880, 240,  855,  285, 4},
+    {"Label5",   K::Label,    2880, 720,  1215, 255, 21},
+    {"Text5",    K::TextBox,  2880, 930,  855,  285, 20},
+    {"Label8",   K::Label,    2880, 1440, 1215, 255, 22},
+    {"Text8",    K::TextBox,  2880, 1680, 1335, 285, 23},
+    {"Check1",   K::CheckBox, 2880, 2160, 1455, 195, 5},
+    {"Check3",   K::CheckBox, 2880, 2400, 1455, 195, 6},
+    {"Check6",   K::CheckBox, 2880, 2640, 1455, 195, 7},
+    {"Check7",   K::CheckBox, 2880, 2880, 1455, 195, 8},
+    {"Command1", K::Button,   120,  3240, 1215, 375, 11},
+    {"Command2", K::Button,   1560, 3240, 1215, 375, 18},
+    {"Command3", K::Button,   3000, 3240, 1215, 375, 19},
+}};
+
+constexpr std::array<Caption, 20> loadCaptions{{
+    {"Command1", "Write Config"},
+    {"Command2", "Start Server"},
+    {"Command3", "Exit"},
+    {"Label1", "Server Name"},
+    {"Text1", nullptr, &S::hostname},
+    {"Label3", "Time Limit"},
+    {"Text3", nullptr, &S::mp_timelimit},
+    {"Label6", "Max Data"},
+    {"Text6", nullptr, &S::sv_maxrate},
+    {"Label7", "Min Data"},
+    {"Text7", nullptr, &S::sv_minrate},
+    {"Label2", "Remote Console Password"},
+    {"Text2", nullptr, &S::rcon_password},
+    {"Label4", "Server Password"},
+    {"Text4", nullptr, &S::sv_password},
+    {"Label5", "Max Players"},
+    {"Text5", nullptr, &S::maxplayers},
+    {"Frame1", "Data Rate"},
+    {"Label8", "Start Map"},
+    {"Text8", nullptr, &S::start_map},
+}};
+// clang-format on
+
+// The main-screen settings: their texts reach the record only when something takes them.
+constexpr std::array<std::pair<const char*, TextField>, 8> textBoxFields{{
+    {"Text1", &S::hostname},
+    {"Text2", &S::rcon_password},
+    {"Text3", &S::mp_timelimit},
+    {"Text4", &S::sv_password},
+    {"Text5", &S::maxplayers},
+    {"Text6", &S::sv_maxrate},
+    {"Text7", &S::sv_minrate},
+    {"Text8", &S::start_map},
+}};
+
+// The switches, which write their field at every change of state.
+struct Switch {
+    const char* checkBox;
+    const char* caption;
+    TextField field;
+};
+
+constexpr std::array<Switch, 4> mainSwitches{{
+    {"Check1", "LAN Server", &S::sv_lan},
+    {"Check3", "Pausable", &S::pausable},
+    {"Check6", "Clan Battle", &S::tfc_clanbattle},
+    {"Check7", "Clan PreMatch", &S::tfc_clanbattle_prematch},
+}};
+
+TextField fieldOfTextBox(const char* textBox)
+{
+    for (const auto& [name, field] : textBoxFields) {
+        if (qstrcmp(name, textBox) == 0)
+            return field;
+    }
+    Q_ASSERT_X(false, "fieldOfTextBox", textBox);
+    return nullptr;
+}
+
+const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
+const QString serverConfigFile = QStringLiteral("tfc/server.cfg");
+
+} // namespace
+
+Form1::Form1(Forms& registry)
+    : forms(registry)
+    , settings(registry.settings())
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quillmont"));
+    auto* client = new QWidget(this);
+    client->setFixedSize(twipsSize(clientArea.width(), clientArea.height()));
+    setCentralWidget(client);
+    buildControls(client, controls);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    for (const Switch& item : mainSwitches)
+        writeSwitchOnChange(control<QCheckBox>(this, item.checkBox), settings, item.field);
+    connect(control<QAbstractButton>(this, "Command1"), &QAbstractButton::clicked, this, &Form1::Command1_Click);
+    connect(control<QAbstractButton>(this, "Command2"), &QAbstractButton::clicked, this, &Form1::Command2_Click);
+    connect(control<QAbstractButton>(this, "Command3"), &QAbstractButton::clicked, this, &Form1::Command3_Click);
+}
+
+void Form1::buildMenus()
+{
+    struct Entry {
+        const char* name;
+        const char* caption;
+        void (Form1::*handler)();
+        bool enabled = true;
+    };
+    struct Menu {
+        const char* name;
+        const char* caption;
+        std::initializer_list<Entry> entries;
+    };
+    // Open... has no action; Save As... has one but stays greyed.
+    const std::initializer_list<Menu> menus{
+        {"menuFile", "File",
+         {{"menuOpenCfg", "Open...", nullptr, false},
+          {"menuSaveCfgAs", "Save As...", &Form1::menuSaveCfgAs_Click, false},
+          {"menuSaveDefault", "Default Settings", &Form1::menuSaveDefault_Click},
+          {"blank", nullptr, nullptr},
+          {"menuExit", "Exit", &Form1::menuExit_Click}}},
+        {"menuOptions", "Options",
+         {{"menuPhysics", "Game Physics", &Form1::menuPhysics_Click},
+          {"menuRestrictions", "Class Restriction", &Form1::menuRestrictions_Click},
+          {"menuDamage", "Team Damage Settings", &Form1::menuDamage_Click},
+          {"menuScoring", "Scoring and Team Settings", &Form1::menuScoring_Click},
+          {"menuCheats", "Cheats", &Form1::menuCheats_Click}}},
+        {"menuHelp", "Help", {{"menuAbout", "About", &Form1::menuAbout_Click}}},
+    };
+    for (const Menu& menu : menus) {
+        QMenu* shown = menuBar()->addMenu(QString::fromLatin1(menu.caption));
+        shown->setObjectName(QLatin1StringView(menu.name));
+        for (const Entry& entry : menu.entries) {
+            QAction* action = entry.caption ? shown->addAction(QString::fromLatin1(entry.caption)) : shown->addSeparator();
+            action->setObjectName(QLatin1StringView(entry.name));
+            action->setEnabled(entry.enabled);
+            if (entry.handler)
+                connect(action, &QAction::triggered, this, entry.handler);
+        }
+    }
+}
+
+void Form1::Form_Load()
+{
+    centreOnScreen(this);
+    loadSettingsFile();
+    applyCaptions(this, loadCaptions, settings);
+    showSwitches();
+}
+
+// Without its settings file the program still starts, from the factory settings, and says why.
+void Form1::loadSettingsFile()
+{
+    const std::optional<Failure> failure = readFullLayout(forms.inProgramFolder(defaultSettingsFile), settings);
+    if (!failure)
+        return;
+    applyFactorySettings(settings);
+    const QString message = failure->message
+        + QStringLiteral("\n\nQuillmont is using its factory settings until you save new defaults "
+                         "with File, Default Settings.");
+    QTimer::singleShot(0, this, [message] { tellOperator(message); });
+}
+
+void Form1::showSwitches()
+{
+    for (const Switch& item : mainSwitches) {
+        auto* box = control<QCheckBox>(this, item.checkBox);
+        box->setText(QString::fromLatin1(item.caption));
+        box->setChecked(isOn(settings.*item.field));
+    }
+}
+
+void Form1::takeTextBoxes(std::initializer_list<const char*> textBoxes)
+{
+    for (const char* textBox : textBoxes)
+        settings.*fieldOfTextBox(textBox) = control<QLineEdit>(this, textBox)->text();
+}
+
+void Form1::showRecord()
+{
+    for (const auto& [textBox, field] : textBoxFields)
+        control<QLineEdit>(this, textBox)->setText(settings.*field);
+    showSwitches();
+}
+
+MainWindowSwitches Form1::switches() const
+{
+    const auto ticked = [this](const char* name) { return control<QCheckBox>(this, name)->isChecked(); };
+    return {.lanServer = ticked("Check1"),
+            .pausable = ticked("Check3"),
+            .clanBattle = ticked("Check6"),
+            .clanPreMatch = ticked("Check7")};
+}
+
+// Closing the main window ends the program, as the Exit button does, dialogs and all.
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    QCoreApplication::quit();
+}
+
+// Write Config: a server.cfg that cannot be written stops it before the text boxes reach the record.
+void Form1::Command1_Click()
+{
+    SafeSave file(forms.inProgramFolder(serverConfigFile));
+    if (const std::optional<Failure> failure = file.open()) {
+        tellOperator(failure->message);
+        return;
+    }
+    takeTextBoxes({"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"});
+    if (const std::optional<Failure> failure = writeServerCfg(file, settings)) {
+        tellOperator(failure->message);
+        return;
+    }
+    tellOperator(QStringLiteral("Configuration saved to server.cfg"));
+}
+
+// Start Server: uses the player limit and map in the record, not what the text boxes hold now.
+void Form1::Command2_Click()
+{
+    if (const std::optional<Failure> failure = startServer(serverCommand(forms.programFolder(), settings)))
+        tellOperator(failure->message);
+}
+
+void Form1::Command3_Click()
+{
+    QCoreApplication::quit();
+}
+
+void Form1::menuSaveCfgAs_Click() { }
+
+void Form1::menuSaveDefault_Click() { }
+
+void Form1::menuExit_Click()
+{
+    forms.unloadAll();
+    QCoreApplication::quit();
+}
+
+void Form1::menuPhysics_Click() { }
+
+void Form1::menuRestrictions_Click() { }
+
+void Form1::menuDamage_Click() { }
+
+void Form1::menuScoring_Click() { }
+
+void Form1::menuCheats_Click() { }
+
+void Form1::menuAbout_Click() { }

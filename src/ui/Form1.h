@@ -1,0 +1,51 @@
+#pragma once
+
+#include "formats/SettingsFile.h"
+
+#include <QMainWindow>
+
+#include <initializer_list>
+
+class Forms;
+struct ServerSettings;
+
+// The main window: the start-up window that loads the settings, edits the main-screen settings,
+// writes server.cfg, starts the server and opens every other window from its menus.
+class Form1 : public QMainWindow {
+public:
+    static constexpr int number = 1;
+
+    explicit Form1(Forms& forms);
+
+    void Form_Load();
+
+    // For the dialogs that work on the main window: take the named text boxes' texts into the
+    // record, put the whole record back into the text boxes and switches, and read the switches.
+    void takeTextBoxes(std::initializer_list<const char*> textBoxes);
+    void showRecord();
+    MainWindowSwitches switches() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void showSwitches();
+    void loadSettingsFile();
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void menuSaveCfgAs_Click();
+    void menuSaveDefault_Click();
+    void menuExit_Click();
+    void menuPhysics_Click();
+    void menuRestrictions_Click();
+    void menuDamage_Click();
+    void menuScoring_Click();
+    void menuCheats_Click();
+    void menuAbout_Click();
+
+    Forms& forms;
+    ServerSettings& settings;
+};

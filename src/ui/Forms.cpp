@@ -1,0 +1,56 @@
+#include "ui/Forms.h"
+
+#include <QDir>
+#include <QEvent>
+
+Forms::Forms(ServerSettings& settings, QString programFolder)
+    : settings_(settings)
+    , programFolder_(std::move(programFolder))
+{
+}
+
+Forms::~Forms()
+{
+    for (QPointer<QWidget>& window : windows_)
+        delete window.data();
+}
+
+QString Forms::inProgramFolder(const QString& relativePath) const
+{
+    return QDir(programFolder_).filePath(relativePath);
+}
+
+void Forms::unload(QWidget* window)
+{
+    window->close();
+}
+
+void Forms::unloadAll()
+{
+    for (QPointer<QWidget>& window : windows_) {
+        if (window)
+            unload(window);
+    }
+}
+
+// Closing a window by any path, its own close box included, unloads it: it is forgotten at once,
+// so that the next showing loads it afresh, and destroyed once its event handling has finished.
+bool Forms::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Close)
+        return false;
+    for (QPointer<QWidget>& window : windows_) {
+        if (window == watched) {
+            window->deleteLater();
+            window.clear();
+        }
+    }
+    return false;
+}
+
+void Forms::bringToFront(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}

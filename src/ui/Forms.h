@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+struct ServerSettings;
+
+// The program's windows, Form1 to Form10, each loaded at most once. Showing a window that is not
+// loaded creates it and runs its load step; showing one that is loaded, open or hidden, only brings
+// it to the front as it is. Unloading closes and destroys it. Every window is top-level: dialogs
+// have no owner, so the main window and the other dialogs stay usable.
+//
+// A form class F has `static constexpr int number`, a constructor F(Forms&) and `void Form_Load()`.
+class Forms : public QObject {
+public:
+    Forms(ServerSettings& settings, QString programFolder);
+    ~Forms() override;
+
+    ServerSettings& settings() const { return settings_; }
+    const QString& programFolder() const { return programFolder_; }
+    QString inProgramFolder(const QString& relativePath) const;
+
+    template <typename F>
+    F* show()
+    {
+        QPointer<QWidget>& slot = windows_.at(F::number - 1);
+        if (!slot) {
+            auto* form = new F(*this);
+            slot = form;
+            form->installEventFilter(this);
+            form->Form_Load();
+        }
+        bringToFront(slot);
+        return static_cast<F*>(slot.data());
+    }
+
+    // The window if it is loaded, open or hidden; otherwise null.
+    template <typename F>
+    F* loaded() const
+    {
+        return static_cast<F*>(windows_.at(F::number - 1).data());
+    }
+
+    void unload(QWidget* window);
+    void unloadAll();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    static void bringToFront(QWidget* window);
+
+    ServerSettings& settings_;
+    const QString programFolder_;
+    std::array<QPointer<QWidget>, 10> windows_;
+};
