@@ -1,7 +1,6 @@
 # Shared by the scripts in this folder: the Debian packages Quillmont needs, and one build step.
 
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev)
-DISPLAY_PACKAGES=(xvfb xauth)
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-liberation2)
 
 # Installs those of the given packages that are not installed yet, as root or through sudo.
 install_missing() {

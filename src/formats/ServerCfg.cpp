@@ -88,8 +88,8 @@ QByteArray composeLine(const ServerCfgLine& line, const ServerSettings& settings
 
 // The console knows no escaping: a double quote ends a value wherever it stands, and a semicolon
 // outside quotes starts the next command, in the version comment too.
-std::optional<Failure> refusal(const ServerCfgLine& line, const QByteArray& composed, const ServerSettings& settings,
-                               const QString& path)
+std::optional<Failure> refusal(
+    const ServerCfgLine& line, const QByteArray& composed, const ServerSettings& settings, const QString& path)
 {
     if (!line.field)
         return std::nullopt;
@@ -98,20 +98,23 @@ std::optional<Failure> refusal(const ServerCfgLine& line, const QByteArray& comp
     if (holdsLineBreak(value))
         return lineBreakRefused(path, line.field);
     if (value.contains(QLatin1Char('"')))
-        return Failure::cannotWrite(path, QStringLiteral("the setting %1 holds a double quote (\"), which the game "
-                                                         "server would take as the end of the value and run the "
-                                                         "rest as commands.")
-                                              .arg(name));
+        return Failure::cannotWrite(path,
+            QStringLiteral("the setting %1 holds a double quote (\"), which the game "
+                           "server would take as the end of the value and run the "
+                           "rest as commands.")
+                .arg(name));
     if (!line.quoted && value.contains(QLatin1Char(';')))
-        return Failure::cannotWrite(path, QStringLiteral("the setting %1 holds a semicolon (;), which the game "
-                                                         "server would take as the start of a new command.")
-                                              .arg(name));
+        return Failure::cannotWrite(path,
+            QStringLiteral("the setting %1 holds a semicolon (;), which the game "
+                           "server would take as the start of a new command.")
+                .arg(name));
     if (composed.size() > longestLine)
-        return Failure::cannotWrite(path, QStringLiteral("the setting %1 is too long: its line would be longer "
-                                                         "than %2 bytes, and the game server would run the rest "
-                                                         "as a new command.")
-                                              .arg(name)
-                                              .arg(longestLine));
+        return Failure::cannotWrite(path,
+            QStringLiteral("the setting %1 is too long: its line would be longer "
+                           "than %2 bytes, and the game server would run the rest "
+                           "as a new command.")
+                .arg(name)
+                .arg(longestLine));
     return std::nullopt;
 }
 

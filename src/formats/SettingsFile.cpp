@@ -149,8 +149,8 @@ qint16 choiceFromLine(const QString& line)
 }
 
 template <std::size_t N, typename Line>
-std::optional<Failure> refuseLineBreaks(const QString& path, const ServerSettings& settings,
-                                        const std::array<Line, N>& layout)
+std::optional<Failure> refuseLineBreaks(
+    const QString& path, const ServerSettings& settings, const std::array<Line, N>& layout)
 {
     for (const Line& line : layout) {
         if (line.field && holdsLineBreak(settings.*line.field))
@@ -159,19 +159,17 @@ std::optional<Failure> refuseLineBreaks(const QString& path, const ServerSetting
     return std::nullopt;
 }
 
+// Reads no more than one byte beyond the limit, however large the file is.
 std::optional<Failure> readAtMost(QFile& file, qint64 limit, QByteArray& contents)
 {
     if (!file.open(QIODevice::ReadOnly))
         return Failure::cannotRead(file.fileName(), file.errorString());
-    if (file.size() > limit)
-        return Failure::cannotRead(file.fileName(), QStringLiteral("it is larger than 1 MiB, too large for a "
-                                                                   "settings file."));
     contents = file.read(limit + 1);
     if (file.error() != QFileDevice::NoError)
         return Failure::cannotRead(file.fileName(), file.errorString());
     if (contents.size() > limit)
-        return Failure::cannotRead(file.fileName(), QStringLiteral("it is larger than 1 MiB, too large for a "
-                                                                   "settings file."));
+        return Failure::cannotRead(
+            file.fileName(), QStringLiteral("it is larger than 1 MiB, too large for a settings file."));
     return std::nullopt;
 }
 
@@ -203,9 +201,10 @@ std::optional<Failure> readFullLayout(const QString& path, ServerSettings& setti
 
     const QList<QByteArrayView> lines = splitLines(contents);
     if (lines.size() < qsizetype(fullLayout.size()))
-        return Failure::cannotRead(path, QStringLiteral("it has only %1 lines, and a settings file has %2.")
-                                             .arg(lines.size())
-                                             .arg(fullLayout.size()));
+        return Failure::cannotRead(path,
+            QStringLiteral("it has only %1 lines, and a settings file has %2.")
+                .arg(lines.size())
+                .arg(fullLayout.size()));
 
     // Each line is taken whole, blanks, commas and quotes included, so every value comes back as
     // it was written; the record changes only once the whole file has been read.
@@ -222,8 +221,8 @@ std::optional<Failure> readFullLayout(const QString& path, ServerSettings& setti
     return std::nullopt;
 }
 
-std::optional<Failure> writeSaveAsLayout(const QString& path, const ServerSettings& settings,
-                                         const MainWindowSwitches& switches)
+std::optional<Failure> writeSaveAsLayout(
+    const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches)
 {
     if (auto refused = refuseLineBreaks(path, settings, saveAsLayout))
         return refused;

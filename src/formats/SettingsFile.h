@@ -21,5 +21,5 @@ struct MainWindowSwitches {
 [[nodiscard]] std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings);
 
 // The shorter layout of a file saved under a name of the operator's choosing; nothing reads it back.
-[[nodiscard]] std::optional<Failure> writeSaveAsLayout(const QString& path, const ServerSettings& settings,
-                                                       const MainWindowSwitches& switches);
+[[nodiscard]] std::optional<Failure> writeSaveAsLayout(
+    const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches);

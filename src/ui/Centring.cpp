@@ -55,7 +55,7 @@ protected:
             const QRect frame = window->frameGeometry();
             const QRect client = window->geometry();
             lastFrameSeen = QMargins(client.left() - frame.left(), client.top() - frame.top(),
-                                     frame.right() - client.right(), frame.bottom() - client.bottom());
+                frame.right() - client.right(), frame.bottom() - client.bottom());
             if (frame.size() != estimate)
                 moveToCentre(window);
         });

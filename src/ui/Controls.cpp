@@ -56,6 +56,11 @@ QWidget* createControl(ControlKind kind, QWidget* parent)
     return nullptr;
 }
 
+QString switchText(bool checked)
+{
+    return checked ? QStringLiteral("1") : QStringLiteral("0");
+}
+
 bool takesFocus(ControlKind kind)
 {
     return kind != ControlKind::Label && kind != ControlKind::CentredLabel && kind != ControlKind::Frame
@@ -80,8 +85,8 @@ void buildControls(QWidget* client, std::span<const Control> controls)
         else
             widget->setFocusPolicy(Qt::NoFocus);
     }
-    std::stable_sort(focusOrder.begin(), focusOrder.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(
+        focusOrder.begin(), focusOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
 }
@@ -104,8 +109,33 @@ void applyCaptions(QWidget* form, std::span<const Caption> captions, const Serve
     }
 }
 
-void writeSwitchOnChange(QCheckBox* box, ServerSettings& settings, TextField field)
+void takeTextBoxes(const QWidget* form, std::span<const Caption> captions, ServerSettings& settings)
 {
-    QObject::connect(box, &QCheckBox::toggled, box,
-                     [&settings, field](bool checked) { settings.*field = switchText(checked); });
+    for (const Caption& caption : captions) {
+        if (caption.field)
+            settings.*caption.field = control<QLineEdit>(form, caption.control)->text();
+    }
+}
+
+void showSwitches(QWidget* form, std::span<const Switch> switches, const ServerSettings& settings)
+{
+    for (const Switch& item : switches) {
+        auto* box = control<QCheckBox>(form, item.checkBox);
+        box->setText(QString::fromLatin1(item.caption));
+        box->setChecked(settings.*item.field == QLatin1StringView("1"));
+    }
+}
+
+void takeSwitches(const QWidget* form, std::span<const Switch> switches, ServerSettings& settings)
+{
+    for (const Switch& item : switches)
+        settings.*item.field = switchText(control<QCheckBox>(form, item.checkBox)->isChecked());
+}
+
+void writeSwitchesOnChange(QWidget* form, std::span<const Switch> switches, ServerSettings& settings)
+{
+    for (const Switch& item : switches) {
+        QObject::connect(control<QCheckBox>(form, item.checkBox), &QCheckBox::toggled, form,
+            [&settings, field = item.field](bool checked) { settings.*field = switchText(checked); });
+    }
 }

@@ -10,15 +10,15 @@ class QCheckBox;
 
 // What a control is; each kind maps to one Qt widget.
 enum class ControlKind {
-    Label,        // QLabel, left-aligned
+    Label, // QLabel, left-aligned
     CentredLabel, // QLabel, centred
-    TextBox,      // QLineEdit, single line, no limit
-    CheckBox,     // QCheckBox
-    Button,       // QPushButton, never a default button
-    Frame,        // QGroupBox; its option buttons form one exclusive group
+    TextBox, // QLineEdit, single line, no limit
+    CheckBox, // QCheckBox
+    Button, // QPushButton, never a default button
+    Frame, // QGroupBox; its option buttons form one exclusive group
     OptionButton, // QRadioButton
-    ComboBox,     // editable QComboBox that neither adds typed text to its list nor completes it
-    Rule,         // horizontal line
+    ComboBox, // editable QComboBox that neither adds typed text to its list nor completes it
+    Rule, // horizontal line
 };
 
 // One control of a window as designed: its name, kind, the frame it sits in (none: the window's
@@ -49,25 +49,29 @@ struct Caption {
 // Sets captions and text box texts in the order of the list.
 void applyCaptions(QWidget* form, std::span<const Caption> captions, const ServerSettings& settings);
 
-template <typename Widget>
-Widget* control(const QWidget* form, const char* name)
+template <typename Widget> Widget* control(const QWidget* form, const char* name)
 {
     auto* widget = form->findChild<Widget*>(QLatin1StringView(name));
     Q_ASSERT_X(widget, "control", name);
     return widget;
 }
 
-// On/off settings hold "1" or "0"; a box shows checked only for exactly "1", and any other text
-// leaves it unchecked without complaint.
-inline bool isOn(const QString& switchText)
-{
-    return switchText == QLatin1StringView("1");
-}
+// Copies the text of every text box in the list into its field, verbatim.
+void takeTextBoxes(const QWidget* form, std::span<const Caption> captions, ServerSettings& settings);
 
-inline QString switchText(bool checked)
-{
-    return checked ? QStringLiteral("1") : QStringLiteral("0");
-}
+// A check box for an on/off setting, which holds "1" or "0". A box shows checked only for exactly
+// "1"; any other text leaves it unchecked without complaint, and stays until the box changes.
+struct Switch {
+    const char* checkBox;
+    const char* caption;
+    TextField field;
+};
 
-// Writes the box's state into its field at every change, including one the program makes.
-void writeSwitchOnChange(QCheckBox* box, ServerSettings& settings, TextField field);
+// Sets each box's caption, then its state from its field.
+void showSwitches(QWidget* form, std::span<const Switch> switches, const ServerSettings& settings);
+
+// Writes "1" or "0" from each box's state into its field.
+void takeSwitches(const QWidget* form, std::span<const Switch> switches, ServerSettings& settings);
+
+// Writes each box's field at every change of its state, including a change the program makes.
+void writeSwitchesOnChange(QWidget* form, std::span<const Switch> switches, ServerSettings& settings);

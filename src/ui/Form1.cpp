@@ -7,6 +7,14 @@
 #include "settings/ServerSettings.h"
 #include "ui/Centring.h"
 #include "ui/Controls.h"
+#include "ui/Form2.h"
+#include "ui/Form3.h"
+#include "ui/Form4.h"
+#include "ui/Form5.h"
+#include "ui/Form6.h"
+#include "ui/Form7.h"
+#include "ui/Form8.h"
+#include "ui/Form9.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 #include "ui/Twips.h"
@@ -93,12 +101,6 @@ constexpr std::array<std::pair<const char*, TextField>, 8> textBoxFields{{
 }};
 
 // The switches, which write their field at every change of state.
-struct Switch {
-    const char* checkBox;
-    const char* caption;
-    TextField field;
-};
-
 constexpr std::array<Switch, 4> mainSwitches{{
     {"Check1", "LAN Server", &S::sv_lan},
     {"Check3", "Pausable", &S::pausable},
@@ -134,8 +136,7 @@ Form1::Form1(Forms& registry)
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    for (const Switch& item : mainSwitches)
-        writeSwitchOnChange(control<QCheckBox>(this, item.checkBox), settings, item.field);
+    writeSwitchesOnChange(this, mainSwitches, settings);
     connect(control<QAbstractButton>(this, "Command1"), &QAbstractButton::clicked, this, &Form1::Command1_Click);
     connect(control<QAbstractButton>(this, "Command2"), &QAbstractButton::clicked, this, &Form1::Command2_Click);
     connect(control<QAbstractButton>(this, "Command3"), &QAbstractButton::clicked, this, &Form1::Command3_Click);
@@ -155,26 +156,30 @@ void Form1::buildMenus()
         std::initializer_list<Entry> entries;
     };
     // Open... has no action; Save As... has one but stays greyed.
+    // clang-format off
     const std::initializer_list<Menu> menus{
-        {"menuFile", "File",
-         {{"menuOpenCfg", "Open...", nullptr, false},
-          {"menuSaveCfgAs", "Save As...", &Form1::menuSaveCfgAs_Click, false},
-          {"menuSaveDefault", "Default Settings", &Form1::menuSaveDefault_Click},
-          {"blank", nullptr, nullptr},
-          {"menuExit", "Exit", &Form1::menuExit_Click}}},
-        {"menuOptions", "Options",
-         {{"menuPhysics", "Game Physics", &Form1::menuPhysics_Click},
-          {"menuRestrictions", "Class Restriction", &Form1::menuRestrictions_Click},
-          {"menuDamage", "Team Damage Settings", &Form1::menuDamage_Click},
-          {"menuScoring", "Scoring and Team Settings", &Form1::menuScoring_Click},
-          {"menuCheats", "Cheats", &Form1::menuCheats_Click}}},
-        {"menuHelp", "Help", {{"menuAbout", "About", &Form1::menuAbout_Click}}},
+        {"menuFile", "File", {
+            {"menuOpenCfg", "Open...", nullptr, false},
+            {"menuSaveCfgAs", "Save As...", &Form1::menuSaveCfgAs_Click, false},
+            {"menuSaveDefault", "Default Settings", &Form1::menuSaveDefault_Click},
+            {"blank", nullptr, nullptr},
+            {"menuExit", "Exit", &Form1::menuExit_Click}}},
+        {"menuOptions", "Options", {
+            {"menuPhysics", "Game Physics", &Form1::menuPhysics_Click},
+            {"menuRestrictions", "Class Restriction", &Form1::menuRestrictions_Click},
+            {"menuDamage", "Team Damage Settings", &Form1::menuDamage_Click},
+            {"menuScoring", "Scoring and Team Settings", &Form1::menuScoring_Click},
+            {"menuCheats", "Cheats", &Form1::menuCheats_Click}}},
+        {"menuHelp", "Help", {
+            {"menuAbout", "About", &Form1::menuAbout_Click}}},
     };
+    // clang-format on
     for (const Menu& menu : menus) {
         QMenu* shown = menuBar()->addMenu(QString::fromLatin1(menu.caption));
         shown->setObjectName(QLatin1StringView(menu.name));
         for (const Entry& entry : menu.entries) {
-            QAction* action = entry.caption ? shown->addAction(QString::fromLatin1(entry.caption)) : shown->addSeparator();
+            QAction* action
+                = entry.caption ? shown->addAction(QString::fromLatin1(entry.caption)) : shown->addSeparator();
             action->setObjectName(QLatin1StringView(entry.name));
             action->setEnabled(entry.enabled);
             if (entry.handler)
@@ -188,7 +193,7 @@ void Form1::Form_Load()
     centreOnScreen(this);
     loadSettingsFile();
     applyCaptions(this, loadCaptions, settings);
-    showSwitches();
+    showSwitches(this, mainSwitches, settings);
 }
 
 // Without its settings file the program still starts, from the factory settings, and says why.
@@ -204,15 +209,6 @@ void Form1::loadSettingsFile()
     QTimer::singleShot(0, this, [message] { tellOperator(message); });
 }
 
-void Form1::showSwitches()
-{
-    for (const Switch& item : mainSwitches) {
-        auto* box = control<QCheckBox>(this, item.checkBox);
-        box->setText(QString::fromLatin1(item.caption));
-        box->setChecked(isOn(settings.*item.field));
-    }
-}
-
 void Form1::takeTextBoxes(std::initializer_list<const char*> textBoxes)
 {
     for (const char* textBox : textBoxes)
@@ -223,16 +219,16 @@ void Form1::showRecord()
 {
     for (const auto& [textBox, field] : textBoxFields)
         control<QLineEdit>(this, textBox)->setText(settings.*field);
-    showSwitches();
+    showSwitches(this, mainSwitches, settings);
 }
 
 MainWindowSwitches Form1::switches() const
 {
     const auto ticked = [this](const char* name) { return control<QCheckBox>(this, name)->isChecked(); };
     return {.lanServer = ticked("Check1"),
-            .pausable = ticked("Check3"),
-            .clanBattle = ticked("Check6"),
-            .clanPreMatch = ticked("Check7")};
+        .pausable = ticked("Check3"),
+        .clanBattle = ticked("Check6"),
+        .clanPreMatch = ticked("Check7")};
 }
 
 // Closing the main window ends the program, as the Exit button does, dialogs and all.
@@ -270,9 +266,15 @@ void Form1::Command3_Click()
     QCoreApplication::quit();
 }
 
-void Form1::menuSaveCfgAs_Click() { }
+void Form1::menuSaveCfgAs_Click()
+{
+    forms.show<Form9>();
+}
 
-void Form1::menuSaveDefault_Click() { }
+void Form1::menuSaveDefault_Click()
+{
+    forms.show<Form4>();
+}
 
 void Form1::menuExit_Click()
 {
@@ -280,14 +282,32 @@ void Form1::menuExit_Click()
     QCoreApplication::quit();
 }
 
-void Form1::menuPhysics_Click() { }
+void Form1::menuPhysics_Click()
+{
+    forms.show<Form6>();
+}
 
-void Form1::menuRestrictions_Click() { }
+void Form1::menuRestrictions_Click()
+{
+    forms.show<Form2>();
+}
 
-void Form1::menuDamage_Click() { }
+void Form1::menuDamage_Click()
+{
+    forms.show<Form3>();
+}
 
-void Form1::menuScoring_Click() { }
+void Form1::menuScoring_Click()
+{
+    forms.show<Form7>();
+}
 
-void Form1::menuCheats_Click() { }
+void Form1::menuCheats_Click()
+{
+    forms.show<Form5>();
+}
 
-void Form1::menuAbout_Click() { }
+void Form1::menuAbout_Click()
+{
+    forms.show<Form8>();
+}

@@ -30,7 +30,6 @@ protected:
 
 private:
     void buildMenus();
-    void showSwitches();
     void loadSettingsFile();
 
     void Command1_Click();

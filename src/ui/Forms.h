@@ -23,8 +23,7 @@ public:
     const QString& programFolder() const { return programFolder_; }
     QString inProgramFolder(const QString& relativePath) const;
 
-    template <typename F>
-    F* show()
+    template <typename F> F* show()
     {
         QPointer<QWidget>& slot = windows_.at(F::number - 1);
         if (!slot) {
@@ -38,11 +37,7 @@ public:
     }
 
     // The window if it is loaded, open or hidden; otherwise null.
-    template <typename F>
-    F* loaded() const
-    {
-        return static_cast<F*>(windows_.at(F::number - 1).data());
-    }
+    template <typename F> F* loaded() const { return static_cast<F*>(windows_.at(F::number - 1).data()); }
 
     void unload(QWidget* window);
     void unloadAll();

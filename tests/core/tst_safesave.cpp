@@ -89,15 +89,6 @@ private Q_SLOTS:
         QCOMPARE(filesIn(dir.path()), QStringList{"default.tfc"});
     }
 
-    void folderInTheWay()
-    {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.cfg")));
-        const std::optional<Failure> failure = saveWhole(dir.filePath(QStringLiteral("taken.cfg")), "new\r\n");
-        QVERIFY(failure);
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken.cfg"))).isDir());
-        QDir(dir.path()).rmdir(QStringLiteral("taken.cfg"));
-    }
-
     void writeThatFailsMidway_data()
     {
         QTest::addColumn<int>("size");
@@ -129,17 +120,6 @@ private Q_SLOTS:
             failure = writeFullLayout(path(), settings);
         }
         QVERIFY(failure);
-        QCOMPARE(readBytes(path()), oldContents);
-        QCOMPARE(filesIn(dir.path()), QStringList{"default.tfc"});
-    }
-
-    void discardedSaveLeavesNoTrace()
-    {
-        {
-            SafeSave file(path());
-            QCOMPARE(file.open(), std::nullopt);
-            file.discard();
-        }
         QCOMPARE(readBytes(path()), oldContents);
         QCOMPARE(filesIn(dir.path()), QStringList{"default.tfc"});
     }

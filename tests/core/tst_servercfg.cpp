@@ -126,13 +126,18 @@ private Q_SLOTS:
         QTest::addColumn<TextField>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("quote in a quoted value")
-            << &S::hostname << "x\"; rcon_password \"known" << "double quote";
-        QTest::newRow("quote in a password") << &S::sv_password << "a\"b" << "double quote";
-        QTest::newRow("quote in an unquoted value") << &S::mp_timelimit << "\"30" << "double quote";
-        QTest::newRow("semicolon in an unquoted value") << &S::sv_gravity << "800; quit" << "semicolon";
-        QTest::newRow("semicolon in the version") << &S::file_version << "0.3; quit" << "semicolon";
-        QTest::newRow("line break") << &S::cr_spy << "0\nquit" << "line break";
+        QTest::newRow("quote in a quoted value") << &S::hostname << "x\"; rcon_password \"known"
+                                                 << "double quote";
+        QTest::newRow("quote in a password") << &S::sv_password << "a\"b"
+                                             << "double quote";
+        QTest::newRow("quote in an unquoted value") << &S::mp_timelimit << "\"30"
+                                                    << "double quote";
+        QTest::newRow("semicolon in an unquoted value") << &S::sv_gravity << "800; quit"
+                                                        << "semicolon";
+        QTest::newRow("semicolon in the version") << &S::file_version << "0.3; quit"
+                                                  << "semicolon";
+        QTest::newRow("line break") << &S::cr_spy << "0\nquit"
+                                    << "line break";
         QTest::newRow("over-long quoted line") << &S::sv_password << QString(987, 'x') << "longer than 1000";
         QTest::newRow("over-long unquoted line") << &S::tfc_respawndelay << QString(984, '1') << "longer than 1000";
         QTest::newRow("over-long in 8-bit bytes") << &S::hostname << QString(495, QChar(0xfc)) << "longer than 1000";
@@ -159,7 +164,7 @@ private Q_SLOTS:
     void longestAcceptedLine()
     {
         ServerSettings settings = factoryWithVersion();
-        settings.sv_password = QString(986, 'x');      // 12 + 2 quotes + 986 = 1000 bytes
+        settings.sv_password = QString(986, 'x'); // 12 + 2 quotes + 986 = 1000 bytes
         settings.tfc_respawndelay = QString(983, '1'); // 17 + 983 = 1000 bytes
         QCOMPARE(write(settings), std::nullopt);
         const QList<QByteArray> lines = readBytes(path()).split('\n');

@@ -5,8 +5,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
@@ -39,6 +41,53 @@ QString ProgramUnderTest::takeOnlyMessage()
     return messages.size() == 1 ? messages.takeFirst() : QString();
 }
 
+QLineEdit* textBox(const QWidget* window, const char* name)
+{
+    return child<QLineEdit>(window, name);
+}
+
+QCheckBox* checkBox(const QWidget* window, const char* name)
+{
+    return child<QCheckBox>(window, name);
+}
+
+void addWaysToLeaveWithoutOk()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("close box") << true;
+}
+
+void leaveWithoutOk(QWidget* dialog, const char* cancelButton)
+{
+    QFETCH(bool, closeBox);
+    if (closeBox)
+        dialog->close();
+    else
+        click(dialog, cancelButton);
+}
+
+void click(const QWidget* window, const char* button)
+{
+    child<QAbstractButton>(window, button)->click();
+}
+
+QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
+{
+    QList<QByteArray> all = factoryFullLayout().split('\n');
+    for (auto it = lines.begin(); it != lines.end(); ++it)
+        all[it.key() - 1] = it.value() + '\r';
+    return all.join('\n');
+}
+
+void pressEnterAndEscape(QWidget* window)
+{
+    QTest::keyClick(window, Qt::Key_Return);
+    QTest::keyClick(window, Qt::Key_Enter);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+}
+
 void verifyCaptionsFit(const QWidget* window)
 {
     for (const QLabel* label : window->findChildren<QLabel*>()) {
@@ -47,11 +96,11 @@ void verifyCaptionsFit(const QWidget* window)
     for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         const int textWidth = button->fontMetrics().horizontalAdvance(button->text());
         QVERIFY2(button->sizeHint().width() <= button->width() || textWidth + 12 <= button->width(),
-                 qPrintable(button->objectName()));
+            qPrintable(button->objectName()));
     }
     for (const QGroupBox* frame : window->findChildren<QGroupBox*>()) {
         QVERIFY2(frame->fontMetrics().horizontalAdvance(frame->title()) + 16 <= frame->width(),
-                 qPrintable(frame->objectName()));
+            qPrintable(frame->objectName()));
     }
 }
 

@@ -3,8 +3,12 @@
 #include "TestFiles.h"
 #include "settings/ServerSettings.h"
 #include "ui/Forms.h"
+#include "ui/LookAndFeel.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -29,6 +33,31 @@ public:
     std::unique_ptr<Forms> forms;
     QStringList messages;
 };
+
+// A control of a window, found by its name; the test fails at once if it is not there.
+template <typename Widget> Widget* child(const QWidget* window, const char* name)
+{
+    auto* widget = window->findChild<Widget*>(name);
+    if (!widget)
+        qFatal("%s has no %s", qPrintable(window->objectName()), name);
+    return widget;
+}
+
+class QCheckBox;
+class QLineEdit;
+QLineEdit* textBox(const QWidget* window, const char* name);
+QCheckBox* checkBox(const QWidget* window, const char* name);
+void click(const QWidget* window, const char* button);
+
+// A dialog is left without OK by its Cancel button (the named one) or by its close box.
+void addWaysToLeaveWithoutOk();
+void leaveWithoutOk(QWidget* dialog, const char* cancelButton);
+
+// default.tfc with the given lines (1 to 52) replaced.
+QByteArray settingsFileWith(const QMap<int, QByteArray>& lines);
+
+// Enter and Escape, which no button of ours answers to.
+void pressEnterAndEscape(QWidget* window);
 
 // Every label, button and check box is wide enough for its caption in the font in use.
 void verifyCaptionsFit(const QWidget* window);

@@ -1,0 +1,19 @@
+#include "ui/Dialog.h"
+
+#include "ui/Forms.h"
+#include "ui/Twips.h"
+
+Dialog::Dialog(Forms& registry, const char* caption, QSize clientTwips, std::span<const Control> controls)
+    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+    , forms(registry)
+    , settings(registry.settings())
+{
+    setWindowTitle(QString::fromLatin1(caption));
+    setFixedSize(twipsSize(clientTwips.width(), clientTwips.height()));
+    buildControls(this, controls);
+}
+
+void Dialog::unload()
+{
+    forms.unload(this);
+}

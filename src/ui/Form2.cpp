@@ -1,0 +1,131 @@
+#include "ui/Form2.h"
+
+#include "settings/ServerSettings.h"
+#include "ui/Centring.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include <array>
+
+namespace {
+
+using K = ControlKind;
+using S = ServerSettings;
+
+// clang-format off
+constexpr std::array<Control, 20> controls{{
+    {"Label1",   K::Label,    120,  240,  1215, 255, 0},
+    {"Combo1",   K::ComboBox, 960,  120,  1215, 315, 1},
+    {"Label2",   K::Label,    120,  720,  1215, 255, 12},
+    {"Combo2",   K::ComboBox, 960,  600,  1215, 315, 2},
+    {"Label3",   K::Label,    120,  1200, 1215, 255, 13},
+    {"Combo3",   K::ComboBox, 960,  1080, 1215, 315, 3},
+    {"Label4",   K::Label,    120,  1680, 1215, 255, 14},
+    {"Combo4",   K::ComboBox, 960,  1560, 1215, 315, 4},
+    {"Label5",   K::Label,    120,  2160, 1215, 255, 15},
+    {"Combo5",   K::ComboBox, 960,  2040, 1215, 315, 5},
+    {"Label6",   K::Label,    2520, 240,  1215, 255, 16},
+    {"Combo6",   K::ComboBox, 3480, 120,  1215, 315, 6},
+    {"Label7",   K::Label,    2520, 720,  1215, 255, 17},
+    {"Combo7",   K::ComboBox, 3480, 600,  1215, 315, 7},
+    {"Label8",   K::Label,    2520, 1200, 1215, 255, 18},
+    {"Combo8",   K::ComboBox, 3480, 1080, 1215, 315, 8},
+    {"Label9",   K::Label,    2520, 1680, 1215, 255, 19},
+    {"Combo9",   K::ComboBox, 3480, 1560, 1215, 315, 9},
+    {"Command2", K::Button,   2400, 2040, 1095, 375, 10},
+    {"Command1", K::Button,   3720, 2040, 1095, 375, 11},
+}};
+
+constexpr std::array<Caption, 11> loadCaptions{{
+    {"Label1", "Scout"},
+    {"Label2", "Sniper"},
+    {"Label3", "Soldier"},
+    {"Label4", "DemoMan"},
+    {"Label5", "Medic"},
+    {"Label6", "HWGuy"},
+    {"Label7", "Pyro"},
+    {"Label8", "Spy"},
+    {"Label9", "Engineer"},
+    {"Command1", "Cancel"},
+    {"Command2", "OK"},
+}};
+// clang-format on
+
+constexpr std::array<std::pair<const char*, TextField>, 9> classLimits{{
+    {"Combo1", &S::cr_scout},
+    {"Combo2", &S::cr_sniper},
+    {"Combo3", &S::cr_soldier},
+    {"Combo4", &S::cr_demoman},
+    {"Combo5", &S::cr_medic},
+    {"Combo6", &S::cr_hwguy},
+    {"Combo7", &S::cr_pyro},
+    {"Combo8", &S::cr_spy},
+    {"Combo9", &S::cr_engineer},
+}};
+
+constexpr std::array<const char*, 8> listEntries{"Unlimited", "None", "1", "2", "3", "4", "5", "6"};
+
+// The only limits the game knows, as stored and as shown. Comparisons are exact: anything else
+// shows as "Unlimited" and is stored as "0".
+struct Limit {
+    const char* stored;
+    const char* shown;
+};
+
+constexpr std::array<Limit, 8> knownLimits{{
+    {"-1", "None"},
+    {"0", "Unlimited"},
+    {"1", "1"},
+    {"2", "2"},
+    {"3", "3"},
+    {"4", "4"},
+    {"5", "5"},
+    {"6", "6"},
+}};
+
+} // namespace
+
+Form2::Form2(Forms& registry)
+    : Dialog(registry, "Class Restrictions", {4950, 2535}, controls)
+{
+    setObjectName(QStringLiteral("Form2"));
+    connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(control<QPushButton>(this, "Command2"), &QPushButton::clicked, this, &Form2::Command2_Click);
+}
+
+void Form2::Form_Load()
+{
+    centreOnScreen(this);
+    applyCaptions(this, loadCaptions, settings);
+    for (const auto& [comboName, field] : classLimits) {
+        auto* combo = control<QComboBox>(this, comboName);
+        for (const char* entry : listEntries)
+            combo->addItem(QString::fromLatin1(entry));
+        combo->setEditText(QStringLiteral("Unlimited"));
+        for (const Limit& limit : knownLimits) {
+            if (settings.*field == QLatin1StringView(limit.stored))
+                combo->setEditText(QString::fromLatin1(limit.shown));
+        }
+    }
+}
+
+// Cancel
+void Form2::Command1_Click()
+{
+    unload();
+}
+
+// OK: all nine limits are written, also those the operator left alone.
+void Form2::Command2_Click()
+{
+    for (const auto& [comboName, field] : classLimits) {
+        const QString shown = control<QComboBox>(this, comboName)->currentText();
+        settings.*field = QStringLiteral("0");
+        for (const Limit& limit : knownLimits) {
+            if (shown == QLatin1StringView(limit.shown))
+                settings.*field = QString::fromLatin1(limit.stored);
+        }
+    }
+    unload();
+}

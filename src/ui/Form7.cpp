@@ -1,0 +1,64 @@
+#include "ui/Form7.h"
+
+#include "settings/ServerSettings.h"
+#include "ui/Centring.h"
+
+#include <QPushButton>
+
+#include <array>
+
+namespace {
+
+using K = ControlKind;
+using S = ServerSettings;
+
+// clang-format off
+constexpr std::array<Control, 8> controls{{
+    {"Check1",   K::CheckBox, 120,  120,  1935, 255, 0},
+    {"Check2",   K::CheckBox, 120,  480,  1935, 255, 1},
+    {"Check3",   K::CheckBox, 120,  840,  1935, 255, 2},
+    {"Check4",   K::CheckBox, 120,  1200, 2415, 255, 3},
+    {"Label1",   K::Label,    2280, 0,    1815, 255, 7},
+    {"Text1",    K::TextBox,  2280, 240,  735,  285, 4},
+    {"Check5",   K::CheckBox, 2280, 600,  1815, 255, 5},
+    {"Command1", K::Button,   2760, 1080, 1215, 375, 6},
+}};
+
+constexpr std::array<Caption, 3> loadCaptions{{
+    {"Label1", "Respawn Delay"},
+    {"Text1", nullptr, &S::tfc_respawndelay},
+    {"Command1", "OK"},
+}};
+
+constexpr std::array<Switch, 5> switchesOnOk{{
+    {"Check1", "Auto Teams", &S::tfc_autoteam},
+    {"Check2", "Balance Teams", &S::tfc_balance_teams},
+    {"Check3", "Balance Scores", &S::tfc_balance_scores},
+    {"Check4", "Include Frags in Team Score", &S::tfc_fragscoring},
+    {"Check5", "Force Respawn", &S::mp_forcerespawn},
+}};
+// clang-format on
+
+} // namespace
+
+Form7::Form7(Forms& registry)
+    : Dialog(registry, "Scoring and Team Settings", {4170, 1605}, controls)
+{
+    setObjectName(QStringLiteral("Form7"));
+    connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form7::Command1_Click);
+}
+
+void Form7::Form_Load()
+{
+    centreOnScreen(this);
+    applyCaptions(this, loadCaptions, settings);
+    showSwitches(this, switchesOnOk, settings);
+}
+
+// OK: a switch that held anything but "1" or "0" becomes "0" unless the operator ticked it.
+void Form7::Command1_Click()
+{
+    takeSwitches(this, switchesOnOk, settings);
+    takeTextBoxes(this, loadCaptions, settings);
+    unload();
+}

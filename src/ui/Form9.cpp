@@ -1,0 +1,94 @@
+#include "ui/Form9.h"
+
+#include "formats/SettingsFile.h"
+#include "ui/Centring.h"
+#include "ui/Form1.h"
+#include "ui/Forms.h"
+#include "ui/MessageBox.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+using K = ControlKind;
+
+// clang-format off
+constexpr std::array<Control, 5> controls{{
+    {"Label1",   K::Label,   120,  0,    2535, 255, 0},
+    {"Text1",    K::TextBox, 120,  240,  2655, 285, 1},
+    {"Label2",   K::Label,   120,  720,  3135, 255, 4},
+    {"Command1", K::Button,  600,  1080, 1215, 375, 2},
+    {"Command2", K::Button,  2040, 1080, 1215, 375, 3},
+}};
+
+constexpr std::array<Caption, 5> loadCaptions{{
+    {"Label1", "Enter File Name"},
+    {"Text1", "Default"},
+    {"Label2", "File name extentions are added automaticly."},
+    {"Command1", "Save"},
+    {"Command2", "Cancel"},
+}};
+// clang-format on
+
+// The file must land in the program folder: a name is refused if it holds a path separator or a
+// character the file system would not take.
+bool fitForFileName(const QString& name)
+{
+    QString refused = QStringLiteral("/\\");
+    refused.append(QChar(0));
+#ifdef Q_OS_WIN
+    refused.append(QStringLiteral("<>:\"|?*"));
+    for (char16_t c = 1; c < 32; ++c)
+        refused.append(QChar(c));
+#endif
+    return std::none_of(name.begin(), name.end(), [&refused](QChar c) { return refused.contains(c); });
+}
+
+} // namespace
+
+Form9::Form9(Forms& registry)
+    : Dialog(registry, "Save As...", {3390, 1575}, controls)
+{
+    setObjectName(QStringLiteral("Form9"));
+    connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form9::Command1_Click);
+    connect(control<QPushButton>(this, "Command2"), &QPushButton::clicked, this, &Form9::Command2_Click);
+}
+
+void Form9::Form_Load()
+{
+    centreOnScreen(this);
+    applyCaptions(this, loadCaptions, settings);
+    if (Form1* main = forms.loaded<Form1>())
+        main->takeTextBoxes({"Text7", "Text6", "Text1", "Text3"});
+}
+
+// Save: the name is used as typed, an empty one included, and an existing file is replaced.
+void Form9::Command1_Click()
+{
+    const QString name = control<QLineEdit>(this, "Text1")->text();
+    if (!fitForFileName(name)) {
+        tellOperator(QStringLiteral("Cannot save the settings as \"%1\": a file name cannot hold / or \\ or "
+                                    "characters the file system refuses. The file goes into the program folder.")
+                         .arg(name));
+        return;
+    }
+    const Form1* main = forms.loaded<Form1>();
+    const MainWindowSwitches switches = main ? main->switches() : MainWindowSwitches{};
+    const QString path = forms.inProgramFolder(name + QStringLiteral(".TFC"));
+    if (const std::optional<Failure> failure = writeSaveAsLayout(path, settings, switches)) {
+        tellOperator(failure->message);
+        return;
+    }
+    tellOperator(QStringLiteral("File ") + name + QStringLiteral(".tfc saved."));
+    hide();
+}
+
+// Cancel
+void Form9::Command2_Click()
+{
+    hide();
+}
