@@ -14,6 +14,9 @@ struct MainWindowSwitches {
     bool clanPreMatch = false;
 };
 
+// Where the start-up settings lie, in the program folder.
+inline const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
+
 // default.tfc: every setting, one per line, under section headers.
 [[nodiscard]] std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings);
 

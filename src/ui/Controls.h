@@ -6,8 +6,6 @@
 
 #include <span>
 
-class QCheckBox;
-
 // What a control is; each kind maps to one Qt widget.
 enum class ControlKind {
     Label, // QLabel, left-aligned

@@ -64,6 +64,8 @@ constexpr std::array<Control, 24> controls{{
     {"Command3", K::Button,   3000, 3240, 1215, 375, 19},
 }};
 
+// The load step's captions and texts, in its order. The text boxes hold the main-screen settings,
+// which reach the record only when something takes them.
 constexpr std::array<Caption, 20> loadCaptions{{
     {"Command1", "Write Config"},
     {"Command2", "Start Server"},
@@ -88,18 +90,6 @@ constexpr std::array<Caption, 20> loadCaptions{{
 }};
 // clang-format on
 
-// The main-screen settings: their texts reach the record only when something takes them.
-constexpr std::array<std::pair<const char*, TextField>, 8> textBoxFields{{
-    {"Text1", &S::hostname},
-    {"Text2", &S::rcon_password},
-    {"Text3", &S::mp_timelimit},
-    {"Text4", &S::sv_password},
-    {"Text5", &S::maxplayers},
-    {"Text6", &S::sv_maxrate},
-    {"Text7", &S::sv_minrate},
-    {"Text8", &S::start_map},
-}};
-
 // The switches, which write their field at every change of state.
 constexpr std::array<Switch, 4> mainSwitches{{
     {"Check1", "LAN Server", &S::sv_lan},
@@ -108,17 +98,17 @@ constexpr std::array<Switch, 4> mainSwitches{{
     {"Check7", "Clan PreMatch", &S::tfc_clanbattle_prematch},
 }};
 
+// The text boxes are the ones the load step fills from a field.
 TextField fieldOfTextBox(const char* textBox)
 {
-    for (const auto& [name, field] : textBoxFields) {
-        if (qstrcmp(name, textBox) == 0)
-            return field;
+    for (const Caption& caption : loadCaptions) {
+        if (caption.field && qstrcmp(caption.control, textBox) == 0)
+            return caption.field;
     }
     Q_ASSERT_X(false, "fieldOfTextBox", textBox);
     return nullptr;
 }
 
-const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
 const QString serverConfigFile = QStringLiteral("tfc/server.cfg");
 
 } // namespace
@@ -217,8 +207,10 @@ void Form1::takeTextBoxes(std::initializer_list<const char*> textBoxes)
 
 void Form1::showRecord()
 {
-    for (const auto& [textBox, field] : textBoxFields)
-        control<QLineEdit>(this, textBox)->setText(settings.*field);
+    for (const Caption& caption : loadCaptions) {
+        if (caption.field)
+            control<QLineEdit>(this, caption.control)->setText(settings.*caption.field);
+    }
     showSwitches(this, mainSwitches, settings);
 }
 

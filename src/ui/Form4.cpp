@@ -59,8 +59,7 @@ void Form4::Form_Load()
 // Save: a save that fails leaves the old file as it was and the dialog open.
 void Form4::Command1_Click()
 {
-    if (const std::optional<Failure> failure
-        = writeFullLayout(forms.inProgramFolder(QStringLiteral("tfc/default.tfc")), settings)) {
+    if (const std::optional<Failure> failure = writeFullLayout(forms.inProgramFolder(defaultSettingsFile), settings)) {
         tellOperator(failure->message);
         return;
     }
