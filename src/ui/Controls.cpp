@@ -72,16 +72,16 @@ bool takesFocus(ControlKind kind)
 void buildControls(QWidget* client, std::span<const Control> controls)
 {
     std::vector<std::pair<int, QWidget*>> focusOrder;
-    for (const Control& spec : controls) {
-        QWidget* container = spec.frame ? control<QGroupBox>(client, spec.frame) : client;
-        QWidget* widget = createControl(spec.kind, container);
-        widget->setObjectName(QLatin1StringView(spec.name));
-        QRect geometry = twipsRect(spec.left, spec.top, spec.width, spec.height);
-        if (spec.kind == ControlKind::Rule)
+    for (const Control& designed : controls) {
+        QWidget* container = designed.frame ? control<QGroupBox>(client, designed.frame) : client;
+        QWidget* widget = createControl(designed.kind, container);
+        widget->setObjectName(QLatin1StringView(designed.name));
+        QRect geometry = twipsRect(designed.left, designed.top, designed.width, designed.height);
+        if (designed.kind == ControlKind::Rule)
             geometry.setHeight(2); // a rule is a line along its top edge
         widget->setGeometry(geometry);
-        if (takesFocus(spec.kind))
-            focusOrder.emplace_back(spec.tab, widget);
+        if (takesFocus(designed.kind))
+            focusOrder.emplace_back(designed.tab, widget);
         else
             widget->setFocusPolicy(Qt::NoFocus);
     }
