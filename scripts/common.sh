@@ -13,7 +13,7 @@ install_missing() {
     [ "$(id -u)" -eq 0 ] || as_root=(sudo)
     echo "Installing ${missing[*]}"
     "${as_root[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y "${missing[@]}"
 }
 
 # build <folder> [cmake options...]: configures and builds with warnings as errors.
