@@ -9,7 +9,7 @@ void writeBytes(const QString& path, const QByteArray& bytes);
 // The lines as a file of ours holds them: UTF-8 here, each line ended by CR LF.
 QByteArray crlfLines(const QStringList& lines);
 
-// default.tfc as the factory settings give it.
+// default.tfc as the factory settings give it, byte for byte.
 QByteArray factoryFullLayout();
 
 // Clears every write permission bit, the way an operator marks a file read-only.

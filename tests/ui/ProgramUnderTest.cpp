@@ -67,6 +67,14 @@ void leaveWithoutOk(QWidget* dialog, const char* cancelButton)
         click(dialog, cancelButton);
 }
 
+QStringList mainWindowTexts(const QWidget* main)
+{
+    QStringList texts;
+    for (int box = 1; box <= 8; ++box)
+        texts << textBox(main, qPrintable(QString("Text%1").arg(box)))->text();
+    return texts;
+}
+
 void click(const QWidget* window, const char* button)
 {
     child<QAbstractButton>(window, button)->click();

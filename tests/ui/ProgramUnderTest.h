@@ -49,6 +49,9 @@ QLineEdit* textBox(const QWidget* window, const char* name);
 QCheckBox* checkBox(const QWidget* window, const char* name);
 void click(const QWidget* window, const char* button);
 
+// The texts of the main window's eight text boxes, Text1 to Text8.
+QStringList mainWindowTexts(const QWidget* main);
+
 // A dialog is left without OK by its Cancel button (the named one) or by its close box.
 void addWaysToLeaveWithoutOk();
 void leaveWithoutOk(QWidget* dialog, const char* cancelButton);
