@@ -36,17 +36,6 @@ private Q_SLOTS:
         QCOMPARE(centredOffset(screen, window), offset);
     }
 
-    void windowStandsInTheMiddleOfTheScreen()
-    {
-        QWidget window;
-        window.setFixedSize(201, 100);
-        centreOnScreen(&window);
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        // an odd difference in pixels is an odd number of twips, whose half is dropped
-        QCOMPARE(window.pos().x(), screen.x() + (screen.width() - 201) * 15 / 2 / 15);
-        QCOMPARE(window.pos().y(), screen.y() + (screen.height() - 100) / 2);
-    }
-
     void windowLargerThanTheScreen()
     {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
