@@ -22,6 +22,8 @@ public:
 
 private:
     [[nodiscard]] Failure discardBecause(const QString& reason);
+    QString systemReason() const;
+    [[nodiscard]] std::optional<Failure> keepOwnerAndMode();
 
     QSaveFile file_;
 };

@@ -5,6 +5,7 @@
 #include "settings/ServerSettings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <array>
@@ -25,7 +26,7 @@ struct FullLayoutLine {
 };
 
 // clang-format off
-constexpr std::array<FullLayoutLine, 52> fullLayout{{
+constexpr auto fullLayout = std::to_array<FullLayoutLine>({
     {.written = "--- Quillmont Configuration File Version:"},
     {.written = "0.3", .field = &S::file_version},
     {.written = "--- Main Screen"},
@@ -78,7 +79,7 @@ constexpr std::array<FullLayoutLine, 52> fullLayout{{
     {.field = &S::tfc_fragscoring},
     {.field = &S::mp_forcerespawn},
     {.field = &S::tfc_respawndelay},
-}};
+});
 // clang-format on
 
 // A line of the Save As layout: a field, or one of the main window's switches.
@@ -90,7 +91,7 @@ struct SaveAsLine {
 using W = MainWindowSwitches;
 
 // clang-format off
-constexpr std::array<SaveAsLine, 29> saveAsLayout{{
+constexpr auto saveAsLayout = std::to_array<SaveAsLine>({
     {.field = &S::hostname},
     {.field = &S::rcon_password},
     {.field = &S::mp_timelimit},
@@ -120,7 +121,7 @@ constexpr std::array<SaveAsLine, 29> saveAsLayout{{
     {.field = &S::cr_pyro},
     {.field = &S::cr_spy},
     {.field = &S::cr_engineer},
-}};
+});
 // clang-format on
 
 // A settings file is a few hundred bytes; anything this large is not one.
@@ -148,20 +149,36 @@ qint16 choiceFromLine(const QString& line)
     return static_cast<qint16>(value);
 }
 
+// A value takes its line whole: a line break would split it and shift every line after it, and a
+// character the file's set cannot hold would be lost.
 template <std::size_t N, typename Line>
-std::optional<Failure> refuseLineBreaks(
-    const QString& path, const ServerSettings& settings, const std::array<Line, N>& layout)
+std::optional<Failure> refuseUnwritable(
+    const QString& path, const ServerSettings& settings, const std::array<Line, N>& layout, TextEncoding encoding)
 {
     for (const Line& line : layout) {
-        if (line.field && holdsLineBreak(settings.*line.field))
-            return lineBreakRefused(path, line.field);
+        if (!line.field)
+            continue;
+        if (holdsLineBreak(settings.*line.field))
+            return valueRefused(path, line.field, QStringLiteral("holds a line break, which would split its line."));
+        if (!encodeText(settings.*line.field, encoding))
+            return cannotHold(path, line.field, encoding);
     }
     return std::nullopt;
 }
 
+QByteArray fieldText(const ServerSettings& settings, TextField field, TextEncoding encoding)
+{
+    return encodeText(settings.*field, encoding).value();
+}
+
+// Only a plain file is read: a pipe would keep start-up waiting for a writer, and a device never ends.
 // Reads no more than one byte beyond the limit, however large the file is.
 std::optional<Failure> readAtMost(QFile& file, qint64 limit, QByteArray& contents)
 {
+    const QFileInfo info(file.fileName());
+    if (info.exists() && !info.isFile())
+        return Failure::cannotRead(
+            file.fileName(), QStringLiteral("it is not a plain file but a folder, device or pipe."));
     if (!file.open(QIODevice::ReadOnly))
         return Failure::cannotRead(file.fileName(), file.errorString());
     contents = file.read(limit + 1);
@@ -175,24 +192,29 @@ std::optional<Failure> readAtMost(QFile& file, qint64 limit, QByteArray& content
 
 } // namespace
 
-std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings)
+std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding)
 {
-    if (auto refused = refuseLineBreaks(path, settings, fullLayout))
+    if (auto refused = refuseUnwritable(path, settings, fullLayout, encoding))
         return refused;
     QByteArray contents;
     for (const FullLayoutLine& line : fullLayout) {
         if (line.written)
             contents += line.written;
         else if (line.field)
-            contents += toFileText(settings.*line.field);
+            contents += fieldText(settings, line.field, encoding);
         else
             contents += numberForm(settings.team_damage_choice.at(std::size_t(line.choice)));
         contents += lineEnd;
     }
+    // Never a file that the next start would refuse to read.
+    if (contents.size() > largestSettingsFile)
+        return Failure::cannotWrite(path,
+            QStringLiteral("the settings would make a file larger than 1 MiB, more than a settings file may "
+                           "hold. Shorten the longest values."));
     return saveWhole(path, contents);
 }
 
-std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings)
+std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings, TextEncoding& encoding)
 {
     QFile file(path);
     QByteArray contents;
@@ -206,30 +228,33 @@ std::optional<Failure> readFullLayout(const QString& path, ServerSettings& setti
                 .arg(lines.size())
                 .arg(fullLayout.size()));
 
-    // Each line is taken whole, blanks, commas and quotes included, so every value comes back as
-    // it was written; the record changes only once the whole file has been read.
+    // Each line is taken whole, blanks, commas, quotes and byte-order marks included, in the one
+    // character set of the whole file, so every value comes back as it was written; the record
+    // changes only once the whole file has been read.
+    const TextEncoding detected = detectEncoding(contents);
     ServerSettings read = settings;
     for (std::size_t i = 0; i < fullLayout.size(); ++i) {
         const FullLayoutLine& line = fullLayout[i];
-        const QString text = fromFileText(lines[qsizetype(i)]);
+        const QString text = decodeText(lines[qsizetype(i)], detected);
         if (line.field)
             read.*line.field = text;
         else if (line.choice >= 0)
             read.team_damage_choice.at(std::size_t(line.choice)) = choiceFromLine(text);
     }
     settings = read;
+    encoding = detected;
     return std::nullopt;
 }
 
 std::optional<Failure> writeSaveAsLayout(
-    const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches)
+    const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches, TextEncoding encoding)
 {
-    if (auto refused = refuseLineBreaks(path, settings, saveAsLayout))
+    if (auto refused = refuseUnwritable(path, settings, saveAsLayout, encoding))
         return refused;
     QByteArray contents;
     for (const SaveAsLine& line : saveAsLayout) {
         if (line.field)
-            contents += toFileText(settings.*line.field);
+            contents += fieldText(settings, line.field, encoding);
         else
             contents += switches.*line.switchState ? "1" : "0";
         contents += lineEnd;

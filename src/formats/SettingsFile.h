@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/Failure.h"
+#include "formats/TextEncoding.h"
 
 #include <optional>
 
@@ -18,11 +19,14 @@ struct MainWindowSwitches {
 inline const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
 
 // default.tfc: every setting, one per line, under section headers.
-[[nodiscard]] std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings);
+[[nodiscard]] std::optional<Failure> writeFullLayout(
+    const QString& path, const ServerSettings& settings, TextEncoding encoding);
 
-// Reads a full-layout file into the record: all of it, or on failure nothing at all.
-[[nodiscard]] std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings);
+// Reads a full-layout file into the record, and the character set it is in into `encoding`: all
+// of it, or on failure nothing at all.
+[[nodiscard]] std::optional<Failure> readFullLayout(
+    const QString& path, ServerSettings& settings, TextEncoding& encoding);
 
 // The shorter layout of a file saved under a name of the operator's choosing; nothing reads it back.
 [[nodiscard]] std::optional<Failure> writeSaveAsLayout(
-    const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches);
+    const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches, TextEncoding encoding);

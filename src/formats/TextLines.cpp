@@ -1,26 +1,5 @@
 #include "formats/TextLines.h"
 
-QByteArray toFileText(const QString& text)
-{
-    return text.toLocal8Bit();
-}
-
-QString fromFileText(QByteArrayView bytes)
-{
-    return QString::fromLocal8Bit(bytes);
-}
-
-bool holdsLineBreak(const QString& value)
-{
-    return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));
-}
-
-Failure lineBreakRefused(const QString& path, TextField field)
-{
-    return Failure::cannotWrite(
-        path, QStringLiteral("the setting %1 holds a line break, which would split its line.").arg(settingName(field)));
-}
-
 QList<QByteArrayView> splitLines(QByteArrayView bytes)
 {
     QList<QByteArrayView> lines;
@@ -36,4 +15,22 @@ QList<QByteArrayView> splitLines(QByteArrayView bytes)
     if (start < bytes.size())
         lines.append(bytes.sliced(start));
     return lines;
+}
+
+bool holdsLineBreak(const QString& value)
+{
+    return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));
+}
+
+Failure valueRefused(const QString& path, TextField field, const QString& reason)
+{
+    return Failure::cannotWrite(path, settingName(field) + QLatin1Char(' ') + reason);
+}
+
+Failure cannotHold(const QString& path, TextField field, TextEncoding encoding)
+{
+    return valueRefused(path, field,
+        QStringLiteral("holds characters that %1 cannot hold. Quillmont writes its files in %1, the "
+                       "character set default.tfc came in, so that every other byte stays as it was.")
+            .arg(encodingName(encoding)));
 }

@@ -48,6 +48,17 @@ void startMinimized(QProcess& process)
 
 } // namespace
 
+std::optional<Failure> checkCommandLineValues(const ServerSettings& settings)
+{
+    for (const TextField field : {&ServerSettings::maxplayers, &ServerSettings::start_map}) {
+        if ((settings.*field).contains(QChar(0)))
+            return Failure{QStringLiteral("Cannot start the server: %1 holds a NUL character, which a command line "
+                                          "cannot carry.")
+                               .arg(settingName(field))};
+    }
+    return std::nullopt;
+}
+
 ServerCommand serverCommand(const QString& programFolder, const ServerSettings& settings)
 {
     return {

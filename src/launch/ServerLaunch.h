@@ -22,5 +22,9 @@ struct ServerCommand {
 // On Linux, a folder with the Linux server's start script and no HLDS.EXE starts that script.
 ServerCommand serverCommand(const QString& programFolder, const ServerSettings& settings);
 
+// A command line carries each argument as a C string, which a NUL would cut short; so the player
+// limit and the map may not hold one.
+[[nodiscard]] std::optional<Failure> checkCommandLineValues(const ServerSettings& settings);
+
 // Starts the server without waiting for it and without a shell; it keeps running when Quillmont ends.
 [[nodiscard]] std::optional<Failure> startServer(const ServerCommand& command);

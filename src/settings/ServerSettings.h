@@ -56,6 +56,7 @@ struct ServerSettings {
 
 using TextField = QString ServerSettings::*;
 
-// The name an operator knows a text field by: its console variable, or the field's own name for
-// the three that are not console variables.
+// How messages name a text field: the caption of the control that shows it and the name the game
+// server knows it by, "Server Name (hostname)"; "mp_teamplay", which no control shows by itself;
+// and "the version text on line 2 of default.tfc".
 QString settingName(TextField field);

@@ -11,22 +11,34 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace {
+
+// A label shows its text as it stands, a file's or the operator's too, and at the top of its box
+// like the layouts' labels.
+QLabel* plainLabel(Qt::Alignment alignment, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(alignment);
+    return label;
+}
 
 QWidget* createControl(ControlKind kind, QWidget* parent)
 {
     switch (kind) {
     case ControlKind::Label:
-        return new QLabel(parent);
-    case ControlKind::CentredLabel: {
-        auto* label = new QLabel(parent);
-        label->setAlignment(Qt::AlignCenter);
-        return label;
+        return plainLabel(Qt::AlignLeft | Qt::AlignTop, parent);
+    case ControlKind::CentredLabel:
+        return plainLabel(Qt::AlignHCenter | Qt::AlignTop, parent);
+    case ControlKind::TextBox: {
+        // Values of any length pass through untouched; QLineEdit would cut them at 32767.
+        auto* box = new QLineEdit(parent);
+        box->setMaxLength(std::numeric_limits<int>::max());
+        return box;
     }
-    case ControlKind::TextBox:
-        return new QLineEdit(parent);
     case ControlKind::CheckBox:
         return new QCheckBox(parent);
     case ControlKind::Button: {
@@ -89,6 +101,9 @@ void buildControls(QWidget* client, std::span<const Control> controls)
         focusOrder.begin(), focusOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+    // The window opens with the focus on the first control of the tab order.
+    if (!focusOrder.empty())
+        focusOrder.front().second->setFocus();
 }
 
 void applyCaptions(QWidget* form, std::span<const Caption> captions, const ServerSettings& settings)

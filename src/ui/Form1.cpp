@@ -189,7 +189,8 @@ void Form1::Form_Load()
 // Without its settings file the program still starts, from the factory settings, and says why.
 void Form1::loadSettingsFile()
 {
-    const std::optional<Failure> failure = readFullLayout(forms.inProgramFolder(defaultSettingsFile), settings);
+    const std::optional<Failure> failure
+        = readFullLayout(forms.inProgramFolder(defaultSettingsFile), settings, forms.fileEncoding());
     if (!failure)
         return;
     applyFactorySettings(settings);
@@ -239,7 +240,7 @@ void Form1::Command1_Click()
         return;
     }
     takeTextBoxes({"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"});
-    if (const std::optional<Failure> failure = writeServerCfg(file, settings)) {
+    if (const std::optional<Failure> failure = writeServerCfg(file, settings, forms.fileEncoding())) {
         tellOperator(failure->message);
         return;
     }
@@ -249,7 +250,10 @@ void Form1::Command1_Click()
 // Start Server: uses the player limit and map in the record, not what the text boxes hold now.
 void Form1::Command2_Click()
 {
-    if (const std::optional<Failure> failure = startServer(serverCommand(forms.programFolder(), settings)))
+    std::optional<Failure> failure = checkCommandLineValues(settings);
+    if (!failure)
+        failure = startServer(serverCommand(forms.programFolder(), settings));
+    if (failure)
         tellOperator(failure->message);
 }
 

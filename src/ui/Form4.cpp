@@ -59,7 +59,8 @@ void Form4::Form_Load()
 // Save: a save that fails leaves the old file as it was and the dialog open.
 void Form4::Command1_Click()
 {
-    if (const std::optional<Failure> failure = writeFullLayout(forms.inProgramFolder(defaultSettingsFile), settings)) {
+    if (const std::optional<Failure> failure
+        = writeFullLayout(forms.inProgramFolder(defaultSettingsFile), settings, forms.fileEncoding())) {
         tellOperator(failure->message);
         return;
     }

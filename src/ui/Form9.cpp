@@ -79,7 +79,7 @@ void Form9::Command1_Click()
     const Form1* main = forms.loaded<Form1>();
     const MainWindowSwitches switches = main ? main->switches() : MainWindowSwitches{};
     const QString path = forms.inProgramFolder(name + QStringLiteral(".TFC"));
-    if (const std::optional<Failure> failure = writeSaveAsLayout(path, settings, switches)) {
+    if (const std::optional<Failure> failure = writeSaveAsLayout(path, settings, switches, forms.fileEncoding())) {
         tellOperator(failure->message);
         return;
     }

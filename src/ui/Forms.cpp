@@ -1,6 +1,5 @@
 #include "ui/Forms.h"
 
-#include <QDir>
 #include <QEvent>
 
 Forms::Forms(ServerSettings& settings, QString programFolder)
@@ -15,9 +14,13 @@ Forms::~Forms()
         delete window.data();
 }
 
+// Joined by hand: QDir would take a name that starts with ":" for one of Qt's resources.
 QString Forms::inProgramFolder(const QString& relativePath) const
 {
-    return QDir(programFolder_).filePath(relativePath);
+    const QChar separator = QLatin1Char('/');
+    if (programFolder_.endsWith(separator))
+        return programFolder_ + relativePath;
+    return programFolder_ + separator + relativePath;
 }
 
 void Forms::unload(QWidget* window)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/TextEncoding.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -22,6 +24,9 @@ public:
     ServerSettings& settings() const { return settings_; }
     const QString& programFolder() const { return programFolder_; }
     QString inProgramFolder(const QString& relativePath) const;
+
+    // The character set of default.tfc as read at start-up, which every file is written in.
+    TextEncoding& fileEncoding() { return fileEncoding_; }
 
     template <typename F> F* show()
     {
@@ -50,5 +55,6 @@ private:
 
     ServerSettings& settings_;
     const QString programFolder_;
+    TextEncoding fileEncoding_ = platformEncoding();
     std::array<QPointer<QWidget>, 10> windows_;
 };

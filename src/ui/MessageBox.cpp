@@ -4,21 +4,21 @@
 
 namespace {
 
-std::function<void(const QString&)> messageReader;
+std::function<void(const QMessageBox&)> messageReader;
 
 } // namespace
 
 void tellOperator(const QString& text)
 {
-    if (messageReader) {
-        messageReader(text);
-        return;
-    }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillmont"), text, QMessageBox::Ok);
-    box.exec();
+    box.setTextFormat(Qt::PlainText); // a file's or the operator's text is shown as it stands
+    if (messageReader)
+        messageReader(box);
+    else
+        box.exec();
 }
 
-void interceptMessagesForTests(std::function<void(const QString&)> reader)
+void interceptMessagesForTests(std::function<void(const QMessageBox&)> reader)
 {
     messageReader = std::move(reader);
 }

@@ -4,10 +4,12 @@
 
 #include <functional>
 
-// Tells the operator something: a modal box with the text, an OK button, no icon and the caption
-// "Quillmont". Returns once the operator has closed it.
+class QMessageBox;
+
+// Tells the operator something: a modal box with the text as it stands, an OK button, no icon and
+// the caption "Quillmont". Returns once the operator has closed it.
 void tellOperator(const QString& text);
 
-// Tests take the messages here instead of a box that waits for a click; an empty function shows
-// boxes again.
-void interceptMessagesForTests(std::function<void(const QString&)> reader);
+// Tests take each box as it would be shown, instead of one that waits for a click; an empty
+// function shows boxes again.
+void interceptMessagesForTests(std::function<void(const QMessageBox&)> reader);

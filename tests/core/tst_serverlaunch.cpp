@@ -52,6 +52,32 @@ private Q_SLOTS:
         QCOMPARE(command.workingFolder, folder);
     }
 
+    void valuesACommandLineCannotCarry_data()
+    {
+        QTest::addColumn<QString>("maxplayers");
+        QTest::addColumn<QString>("startMap");
+        QTest::addColumn<QString>("refusal");
+        const QString nul(QChar(0));
+        QTest::newRow("factory") << "12"
+                                 << "2fort" << QString();
+        QTest::newRow("NUL in the player limit") << "1" + nul + "2"
+                                                 << "2fort"
+                                                 << "Max Players (maxplayers) holds a NUL character";
+        QTest::newRow("NUL in the map") << "12"
+                                        << "2fort" + nul << "Start Map (start_map) holds a NUL character";
+    }
+
+    void valuesACommandLineCannotCarry()
+    {
+        QFETCH(QString, maxplayers);
+        QFETCH(QString, startMap);
+        QFETCH(QString, refusal);
+        const std::optional<Failure> failure = checkCommandLineValues(withPlayersAndMap(maxplayers, startMap));
+        QCOMPARE(failure.has_value(), !refusal.isEmpty());
+        if (failure)
+            QVERIFY2(failure->message.startsWith("Cannot start the server: " + refusal), qPrintable(failure->message));
+    }
+
     void linuxStartScriptWhenThereIsNoHldsExe()
     {
         QTemporaryDir folder;

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 
 ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
@@ -18,7 +19,11 @@ ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
     if (defaultTfc)
         writeBytes(folder + "/tfc/default.tfc", *defaultTfc);
     forms = std::make_unique<Forms>(settings, folder);
-    interceptMessagesForTests([this](const QString& text) { messages.append(text); });
+    interceptMessagesForTests([this](const QMessageBox& box) {
+        QCOMPARE(box.windowTitle(), "Quillmont");
+        QCOMPARE(box.textFormat(), Qt::PlainText);
+        messages.append(box.text());
+    });
 }
 
 ProgramUnderTest::~ProgramUnderTest()

@@ -61,19 +61,23 @@ private Q_SLOTS:
                 "menuScoring=Scoring and Team Settings", "menuCheats=Cheats", "menuHelp=Help", "menuAbout=About"}));
     }
 
+    // A file from Windows, in its code page, is shown as written there and written back in it.
     void startUp()
     {
-        ProgramUnderTest program(settingsFileWith({{2, "0.2"}, {4, " Fast, fair "}, {5, "secret"}, {8, "16"},
+        ProgramUnderTest program(settingsFileWith({{2, "0.2"}, {4, " Caf\xe9, \x80 "}, {5, "secret"}, {8, "16"},
             {9, "well"}, {10, "1000"}, {11, "25000"}, {12, "1"}}));
         Form1* form = program.start();
         QCOMPARE(program.messages, QStringList());
         QCOMPARE(program.settings.file_version, "0.2");
-        QCOMPARE(
-            mainWindowTexts(form), (QStringList{" Fast, fair ", "secret", "30", "", "16", "25000", "1000", "well"}));
+        QCOMPARE(mainWindowTexts(form), (QStringList{" Café, € ", "secret", "30", "", "16", "25000", "1000", "well"}));
         QVERIFY(checkBox(form, "Check1")->isChecked());
         QVERIFY(!checkBox(form, "Check3")->isChecked());
         QCOMPARE(checkBox(form, "Check7")->text(), "Clan PreMatch");
         QCOMPARE(form->findChild<QGroupBox*>("Frame1")->title(), "Data Rate");
+
+        click(form, "Command1");
+        QCOMPARE(program.takeOnlyMessage(), "Configuration saved to server.cfg");
+        QCOMPARE(readBytes(program.path("tfc/server.cfg")).split('\n')[4], "hostname \" Caf\xe9, \x80 \"\r");
     }
 
     void switchesKeepUnexpectedTextUntilClicked_data()
@@ -261,15 +265,31 @@ private Q_SLOTS:
         QCOMPARE(filesIn(program.folder), (QStringList{"HLDS.EXE", "standin-report.txt"}));
     }
 
-    void startServerWithoutTheServerProgram()
+    void startServerRefused_data()
     {
+        QTest::addColumn<QString>("startMap");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no server program") << "2fort"
+                                           << "HLDS.EXE";
+        QTest::newRow("NUL in the map") << "2fort" + QString(QChar(0)) << "Start Map (start_map) holds a NUL";
+    }
+
+    void startServerRefused()
+    {
+        QFETCH(QString, startMap);
+        QFETCH(QString, refusal);
         ProgramUnderTest program;
         Form1* form = program.start();
+        if (startMap != "2fort")
+            QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path("HLDS.EXE")));
+        program.settings.start_map = startMap;
         const ServerSettings before = program.settings;
         click(form, "Command2");
         const QString message = program.takeOnlyMessage();
-        QVERIFY2(message.contains(program.path("HLDS.EXE")), qPrintable(message));
+        QVERIFY2(message.contains(refusal), qPrintable(message));
         QCOMPARE(program.settings, before);
+        QTest::qWait(200);
+        QVERIFY(!QFileInfo::exists(program.path("standin-report.txt")));
     }
 
     void showingALoadedWindowBringsItBack()

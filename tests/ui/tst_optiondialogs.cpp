@@ -180,6 +180,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("version");
         QTest::newRow("0.3") << "0.3";
         QTest::newRow("empty") << "";
+        QTest::newRow("as it stands") << "<b>0.3</b>";
     }
 
     void aboutShowsTheSettingsFileVersion()
@@ -190,6 +191,7 @@ private Q_SLOTS:
         const ServerSettings before = program.settings;
         Form8* dialog = program.forms->show<Form8>();
         QCOMPARE(child<QLabel>(dialog, "Label1")->text(), "Quillmont - Version: " + version);
+        QCOMPARE(child<QLabel>(dialog, "Label1")->textFormat(), Qt::PlainText);
         click(dialog, "Command1");
         QCOMPARE(program.forms->loaded<Form8>(), nullptr);
         QCOMPARE(program.settings, before);

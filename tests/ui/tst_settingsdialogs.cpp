@@ -3,6 +3,8 @@
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 #include "ui/Form4.h"
+#include "ui/Form6.h"
+#include "ui/Form7.h"
 #include "ui/Form9.h"
 
 #include <QCheckBox>
@@ -76,6 +78,8 @@ private Q_SLOTS:
         textBox(main, "Text1")->setText("First");
         textBox(main, "Text2")->setText("secret");
         Form4* defaults = program.forms->show<Form4>();
+        QVERIFY(QTest::qWaitForWindowActive(defaults));
+        QCOMPARE(QApplication::focusWidget()->objectName(), "Command1");
         QCOMPARE(program.settings.rcon_password, "secret");
         click(defaults, "Command1");
         QCOMPARE(program.takeOnlyMessage(), "DEFAULT.TFC file saved.");
@@ -139,6 +143,37 @@ private Q_SLOTS:
         QVERIFY(!checkBox(main, "Check1")->isChecked());
     }
 
+    // Values from another system, of any length and with any character, pass through every window
+    // that shows them and come back out byte for byte.
+    void unusualValuesSurviveEveryWindow()
+    {
+        const QByteArray unusual
+            = settingsFileWith({{4, "Caf\xe9 \x80 \x92"}, {5, QByteArray(40000, 'r')}, {6, "\xef\xbb\xbfpass"},
+                {7,
+                    QByteArray("3\0"
+                               "0",
+                        3)},
+                {8, "\t12"}, {9, "<b>map</b>"}, {20, QByteArray(33000, 'g')}, {21, "\x81\x8d"},
+                {52, QByteArray(50000, '5')}});
+        ProgramUnderTest program(unusual);
+        Form1* main = program.start();
+        QCOMPARE(textBox(main, "Text1")->text(), "Café € ’");
+        click(program.forms->show<Form6>(), "Command1");
+        click(program.forms->show<Form7>(), "Command1");
+        click(program.forms->show<Form4>(), "Command1");
+        QCOMPARE(program.takeOnlyMessage(), "DEFAULT.TFC file saved.");
+        QCOMPARE(readBytes(program.path("tfc/default.tfc")), unusual);
+
+        click(program.forms->show<Form9>(), "Command1");
+        QCOMPARE(program.takeOnlyMessage(), "File Default.tfc saved.");
+        QCOMPARE(readBytes(program.path("Default.TFC")).split('\n').mid(0, 5),
+            (QByteArrayList{"Caf\xe9 \x80 \x92\r", QByteArray(40000, 'r') + '\r',
+                QByteArray("3\0"
+                           "0\r",
+                    4),
+                "\x81\x8d\r", "500\r"}));
+    }
+
     void saveAsWritesTheShortLayout()
     {
         ProgramUnderTest program(customisedSettings());
@@ -171,6 +206,9 @@ private Q_SLOTS:
         QTest::newRow("blanks kept") << " my set "
                                      << " my set .TFC"
                                      << "File  my set .tfc saved.";
+        QTest::newRow("colon first") << ":colon"
+                                     << ":colon.TFC"
+                                     << "File :colon.tfc saved.";
         QTest::newRow("slash") << "../escape"
                                << ""
                                << "cannot hold";
@@ -198,7 +236,7 @@ private Q_SLOTS:
             QVERIFY(saveAs->isVisible());
             QCOMPARE(filesIn(program.folder) + filesIn(program.dir.path()), before);
         } else {
-            QCOMPARE(readBytes(program.path(file)).count("\r\n"), 29);
+            QCOMPARE(readBytes(program.folder + '/' + file).count("\r\n"), 29);
         }
     }
 
