@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QProxyStyle>
 #include <QStyleFactory>
 
@@ -45,4 +46,11 @@ void applyLookAndFeel()
     font.setPixelSize(11);
     font.setStretch(95);
     QApplication::setFont(font);
+
+    // The resources of a static library are linked in only when asked for by name.
+    Q_INIT_RESOURCE(icons);
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/quillmont-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
 }

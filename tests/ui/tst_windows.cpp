@@ -24,8 +24,8 @@ template <typename F> QWidget* open(Forms& forms)
 
 } // namespace
 
-// What every window shares: its caption and client size in twips, no owner, captions that fit, and
-// no button that Enter or Escape would press.
+// What every window shares: its caption and client size in twips, no owner, the program's icon,
+// captions that fit, and no button that Enter or Escape would press.
 class WindowsTest : public QObject {
     Q_OBJECT
 
@@ -62,6 +62,9 @@ private Q_SLOTS:
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
         QVERIFY(dialog->parentWidget() == nullptr);
         QVERIFY(main->isVisible());
+        // The program's icon, drawn for a title bar and for a task switcher.
+        QVERIFY(dialog->windowIcon().availableSizes().contains(QSize(16, 16)));
+        QVERIFY(dialog->windowIcon().availableSizes().contains(QSize(256, 256)));
         verifyCaptionsFit(dialog);
         for (const QPushButton* button : dialog->findChildren<QPushButton*>())
             QVERIFY(!button->isDefault() && !button->autoDefault());

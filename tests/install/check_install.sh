@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# check_install.sh CMAKE BUILD: installs the build into an empty prefix and checks what a desktop
+# finds there: the program, its desktop entry, the icon at every size and the AppStream metadata,
+# the last two validated. Exits 77, which CTest takes as skipped, when a validator is missing.
+set -euo pipefail
+cmake=$1 build=$2
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+
+fail() { echo "FAIL: $*"; exit 1; }
+id=org.quillmont.Quillmont
+desktop=$prefix/share/applications/$id.desktop
+metainfo=$prefix/share/metainfo/$id.metainfo.xml
+[ -x "$prefix/bin/quillmont" ] || fail "bin/quillmont is missing"
+grep -qx "Exec=quillmont" "$desktop" || fail "the desktop entry does not start bin/quillmont"
+grep -qx "Icon=$id" "$desktop" || fail "the desktop entry does not name the installed icon"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" || fail "the metadata does not launch the desktop entry"
+for size in 16 24 32 48 64 128 256; do
+    png=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
+    # A PNG's width and height are the two 4-byte numbers after its first 16 bytes.
+    [ "$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')" = "$(printf '%08x%08x' "$size" "$size")" ] \
+        || fail "$png is not a ${size}x${size} PNG"
+done
+
+for tool in desktop-file-validate appstreamcli; do
+    command -v $tool >/dev/null \
+        || { echo "SKIP: $tool is missing (Debian packages desktop-file-utils and appstream)"; exit 77; }
+done
+# The validator passes hints and even some errors with status 0, so any output at all fails.
+report=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$report" ] || fail "desktop-file-validate: $report"
+appstreamcli validate --no-net --strict "$metainfo" || fail "appstreamcli found problems"
+echo "installed and valid"
