@@ -11,16 +11,17 @@ namespace {
 // Windows-1252 is Latin-1 but for 80 to 9F. A table of our own keeps it exact on every system:
 // a Qt built without ICU has no converter for it.
 // clang-format off
-constexpr std::array<char16_t, 32> windows1252From80{
+constexpr auto windows1252From80 = std::to_array<char16_t>({
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
+});
 // clang-format on
 
 constexpr unsigned char first1252Special = 0x80;
 constexpr unsigned char last1252Special = 0x9F;
+static_assert(windows1252From80.size() == last1252Special - first1252Special + 1);
 
 QString fromWindows1252(QByteArrayView bytes)
 {

@@ -12,7 +12,7 @@ namespace {
 using S = ServerSettings;
 
 // clang-format off
-constexpr std::array<std::pair<TextField, const char*>, 38> factoryTexts{{
+constexpr auto factoryTexts = std::to_array<std::pair<TextField, const char*>>({
     {&S::hostname, "Team Fortress Classic"},
     {&S::rcon_password, ""},
     {&S::sv_password, ""},
@@ -51,12 +51,12 @@ constexpr std::array<std::pair<TextField, const char*>, 38> factoryTexts{{
     {&S::tfc_fragscoring, "0"},
     {&S::mp_forcerespawn, "0"},
     {&S::tfc_respawndelay, "0.0"},
-}};
+});
 // clang-format on
 
 // No damage from direct fire or explosives, full armour damage, no mirror damage: the choices
 // that give the factory mp_teamplay of 21.
-constexpr std::array<qint16, 6> factoryTeamDamageChoices{1, 1, 3, 3, 1, 1};
+constexpr auto factoryTeamDamageChoices = std::to_array<qint16>({1, 1, 3, 3, 1, 1});
 
 } // namespace
 

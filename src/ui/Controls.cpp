@@ -120,7 +120,7 @@ void applyCaptions(QWidget* form, std::span<const Caption> captions, const Serve
         else if (auto* frame = qobject_cast<QGroupBox*>(widget))
             frame->setTitle(text);
         else
-            Q_ASSERT_X(false, "applyCaptions", caption.control);
+            qFatal("%s takes no caption", caption.control);
     }
 }
 

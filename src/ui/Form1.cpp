@@ -27,6 +27,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -37,7 +38,7 @@ using S = ServerSettings;
 constexpr QSize clientArea{4335, 3735};
 
 // clang-format off
-constexpr std::array<Control, 24> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Label1",   K::Label,    120,  0,    2535, 255, 0},
     {"Text1",    K::TextBox,  120,  240,  2535, 285, 1},
     {"Label2",   K::Label,    120,  720,  2535, 255, 16},
@@ -62,11 +63,11 @@ constexpr std::array<Control, 24> controls{{
     {"Command1", K::Button,   120,  3240, 1215, 375, 11},
     {"Command2", K::Button,   1560, 3240, 1215, 375, 18},
     {"Command3", K::Button,   3000, 3240, 1215, 375, 19},
-}};
+});
 
 // The load step's captions and texts, in its order. The text boxes hold the main-screen settings,
 // which reach the record only when something takes them.
-constexpr std::array<Caption, 20> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Command1", "Write Config"},
     {"Command2", "Start Server"},
     {"Command3", "Exit"},
@@ -87,27 +88,30 @@ constexpr std::array<Caption, 20> loadCaptions{{
     {"Frame1", "Data Rate"},
     {"Label8", "Start Map"},
     {"Text8", nullptr, &S::start_map},
-}};
+});
 // clang-format on
 
 // The switches, which write their field at every change of state.
-constexpr std::array<Switch, 4> mainSwitches{{
+constexpr auto mainSwitches = std::to_array<Switch>({
     {"Check1", "LAN Server", &S::sv_lan},
     {"Check3", "Pausable", &S::pausable},
     {"Check6", "Clan Battle", &S::tfc_clanbattle},
     {"Check7", "Clan PreMatch", &S::tfc_clanbattle_prematch},
-}};
+});
 
-// The text boxes are the ones the load step fills from a field.
-TextField fieldOfTextBox(const char* textBox)
-{
-    for (const Caption& caption : loadCaptions) {
-        if (caption.field && qstrcmp(caption.control, textBox) == 0)
-            return caption.field;
-    }
-    Q_ASSERT_X(false, "fieldOfTextBox", textBox);
-    return nullptr;
-}
+// The switches as Save As writes them.
+using W = MainWindowSwitches;
+constexpr auto saveAsSwitches = std::to_array<std::pair<const char*, bool W::*>>({
+    {"Check1", &W::lanServer},
+    {"Check3", &W::pausable},
+    {"Check6", &W::clanBattle},
+    {"Check7", &W::clanPreMatch},
+});
+
+// What Save As takes of the main screen: the name, the time limit and the data rates; not the
+// passwords, the player limit or the map.
+constexpr auto saveAsFields
+    = std::to_array<TextField>({&S::sv_minrate, &S::sv_maxrate, &S::hostname, &S::mp_timelimit});
 
 const QString serverConfigFile = QStringLiteral("tfc/server.cfg");
 
@@ -200,10 +204,17 @@ void Form1::loadSettingsFile()
     QTimer::singleShot(0, this, [message] { tellOperator(message); });
 }
 
-void Form1::takeTextBoxes(std::initializer_list<const char*> textBoxes)
+void Form1::takeMainScreenBoxes()
 {
-    for (const char* textBox : textBoxes)
-        settings.*fieldOfTextBox(textBox) = control<QLineEdit>(this, textBox)->text();
+    takeTextBoxes(this, loadCaptions, settings);
+}
+
+void Form1::takeSaveAsBoxes()
+{
+    for (const Caption& caption : loadCaptions) {
+        if (std::find(saveAsFields.begin(), saveAsFields.end(), caption.field) != saveAsFields.end())
+            settings.*caption.field = control<QLineEdit>(this, caption.control)->text();
+    }
 }
 
 void Form1::showRecord()
@@ -217,11 +228,10 @@ void Form1::showRecord()
 
 MainWindowSwitches Form1::switches() const
 {
-    const auto ticked = [this](const char* name) { return control<QCheckBox>(this, name)->isChecked(); };
-    return {.lanServer = ticked("Check1"),
-        .pausable = ticked("Check3"),
-        .clanBattle = ticked("Check6"),
-        .clanPreMatch = ticked("Check7")};
+    MainWindowSwitches ticked;
+    for (const auto& [checkBox, line] : saveAsSwitches)
+        ticked.*line = control<QCheckBox>(this, checkBox)->isChecked();
+    return ticked;
 }
 
 // Closing the main window ends the program, as the Exit button does, dialogs and all.
@@ -239,7 +249,7 @@ void Form1::Command1_Click()
         tellOperator(failure->message);
         return;
     }
-    takeTextBoxes({"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"});
+    takeMainScreenBoxes();
     if (const std::optional<Failure> failure = writeServerCfg(file, settings, forms.fileEncoding())) {
         tellOperator(failure->message);
         return;

@@ -4,8 +4,6 @@
 
 #include <QMainWindow>
 
-#include <initializer_list>
-
 class Forms;
 struct ServerSettings;
 
@@ -19,9 +17,11 @@ public:
 
     void Form_Load();
 
-    // For the dialogs that work on the main window: take the named text boxes' texts into the
-    // record, put the whole record back into the text boxes and switches, and read the switches.
-    void takeTextBoxes(std::initializer_list<const char*> textBoxes);
+    // For Write Config and the dialogs that work on the main window: take all eight text boxes
+    // into the record, or the four that Save As takes; put the record back into the text boxes
+    // and switches; and report the switches as ticked now.
+    void takeMainScreenBoxes();
+    void takeSaveAsBoxes();
     void showRecord();
     MainWindowSwitches switches() const;
 

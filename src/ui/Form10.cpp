@@ -15,17 +15,17 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr std::array<Control, 3> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Label1",   K::CentredLabel, 120,  120, 2655, 255, 0},
     {"Command1", K::Button,       120,  720, 1215, 375, 1},
     {"Command2", K::Button,       1560, 720, 1215, 375, 2},
-}};
+});
 
-constexpr std::array<Caption, 3> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Label1", "This will reset all your settings."},
     {"Command1", "OK"},
     {"Command2", "Cancel"},
-}};
+});
 // clang-format on
 
 } // namespace

@@ -14,7 +14,7 @@ using K = ControlKind;
 using S = ServerSettings;
 
 // clang-format off
-constexpr std::array<Control, 20> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Label1",   K::Label,    120,  240,  1215, 255, 0},
     {"Combo1",   K::ComboBox, 960,  120,  1215, 315, 1},
     {"Label2",   K::Label,    120,  720,  1215, 255, 12},
@@ -35,9 +35,9 @@ constexpr std::array<Control, 20> controls{{
     {"Combo9",   K::ComboBox, 3480, 1560, 1215, 315, 9},
     {"Command2", K::Button,   2400, 2040, 1095, 375, 10},
     {"Command1", K::Button,   3720, 2040, 1095, 375, 11},
-}};
+});
 
-constexpr std::array<Caption, 11> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Label1", "Scout"},
     {"Label2", "Sniper"},
     {"Label3", "Soldier"},
@@ -49,10 +49,10 @@ constexpr std::array<Caption, 11> loadCaptions{{
     {"Label9", "Engineer"},
     {"Command1", "Cancel"},
     {"Command2", "OK"},
-}};
+});
 // clang-format on
 
-constexpr std::array<std::pair<const char*, TextField>, 9> classLimits{{
+constexpr auto classLimits = std::to_array<std::pair<const char*, TextField>>({
     {"Combo1", &S::cr_scout},
     {"Combo2", &S::cr_sniper},
     {"Combo3", &S::cr_soldier},
@@ -62,9 +62,9 @@ constexpr std::array<std::pair<const char*, TextField>, 9> classLimits{{
     {"Combo7", &S::cr_pyro},
     {"Combo8", &S::cr_spy},
     {"Combo9", &S::cr_engineer},
-}};
+});
 
-constexpr std::array<const char*, 8> listEntries{"Unlimited", "None", "1", "2", "3", "4", "5", "6"};
+constexpr auto listEntries = std::to_array<const char*>({"Unlimited", "None", "1", "2", "3", "4", "5", "6"});
 
 // The only limits the game knows, as stored and as shown. Comparisons are exact: anything else
 // shows as "Unlimited" and is stored as "0".
@@ -73,7 +73,7 @@ struct Limit {
     const char* shown;
 };
 
-constexpr std::array<Limit, 8> knownLimits{{
+constexpr auto knownLimits = std::to_array<Limit>({
     {"-1", "None"},
     {"0", "Unlimited"},
     {"1", "1"},
@@ -82,7 +82,7 @@ constexpr std::array<Limit, 8> knownLimits{{
     {"4", "4"},
     {"5", "5"},
     {"6", "6"},
-}};
+});
 
 } // namespace
 

@@ -14,7 +14,7 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr std::array<Control, 28> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Frame1",   K::Frame,        120,  120,  3735, 975, 0},
     {"Frame2",   K::Frame,        3960, 120,  3735, 975, 9},
     {"Frame3",   K::Frame,        120,  1440, 3735, 975, 14},
@@ -43,7 +43,7 @@ constexpr std::array<Control, 28> controls{{
     {"Command2", K::Button,       6480, 3960, 1215, 375, 8},
     {"Line1",    K::Rule,         360,  1320, 7080, 0},
     {"Line2",    K::Rule,         360,  2640, 7080, 0},
-}};
+});
 // clang-format on
 
 // One option: the row it records in team_damage_choice (1 no, 2 half, 3 full damage) is its place
@@ -63,7 +63,7 @@ struct DamageFrame {
 };
 
 // clang-format off
-constexpr std::array<DamageFrame, 6> damageFrames{{
+constexpr auto damageFrames = std::to_array<DamageFrame>({
     {"Frame1", "Damage From Direct Fire", {{
         {"Option1", "Teammates Take NO Damage", 4},
         {"Option2", "Teammates Take HALF Damage", 2},
@@ -88,7 +88,7 @@ constexpr std::array<DamageFrame, 6> damageFrames{{
         {"Option16", "Teammates Take NO Mirror Damage", 0},
         {"Option17", "Teammates Take HALF Mirror Damage", 8192},
         {"Option18", "Teammates Take FULL Mirror Damage", 16384}}}},
-}};
+});
 // clang-format on
 
 // Team play itself; no option controls it.

@@ -16,7 +16,7 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr std::array<Control, 7> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Label1",   K::CentredLabel, 120,  120,  4095, 255, 0},
     {"Label2",   K::CentredLabel, 120,  360,  4095, 255, 3},
     {"Label3",   K::CentredLabel, 120,  720,  4095, 255, 5},
@@ -24,9 +24,9 @@ constexpr std::array<Control, 7> controls{{
     {"Command3", K::Button,       120,  1440, 1215, 375, 4},
     {"Command1", K::Button,       1560, 1440, 1215, 375, 1},
     {"Command2", K::Button,       3000, 1440, 1215, 375, 2},
-}};
+});
 
-constexpr std::array<Caption, 7> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Label1", "If you save these settings they will be loaded"},
     {"Label2", "each time you start this program by default."},
     {"Label3", "If you wish you can restore the original default"},
@@ -34,7 +34,7 @@ constexpr std::array<Caption, 7> loadCaptions{{
     {"Command1", "Save"},
     {"Command2", "Cancel"},
     {"Command3", "Restore"},
-}};
+});
 // clang-format on
 
 } // namespace
@@ -53,7 +53,7 @@ void Form4::Form_Load()
     centreOnScreen(this);
     applyCaptions(this, loadCaptions, settings);
     if (Form1* main = forms.loaded<Form1>())
-        main->takeTextBoxes({"Text7", "Text6", "Text1", "Text3", "Text2", "Text4", "Text5", "Text8"});
+        main->takeMainScreenBoxes();
 }
 
 // Save: a save that fails leaves the old file as it was and the dialog open.

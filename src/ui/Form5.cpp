@@ -14,22 +14,22 @@ using K = ControlKind;
 using S = ServerSettings;
 
 // clang-format off
-constexpr std::array<Control, 3> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Check1",   K::CheckBox, 240, 120, 1695, 255, 0},
     {"Check2",   K::CheckBox, 240, 480, 1695, 255, 1},
     {"Command1", K::Button,   360, 840, 1215, 375, 2},
-}};
+});
 
-constexpr std::array<Caption, 3> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Command1", "OK"},
     {"Check1", "Allow Cheat Codes"},
     {"Check2", "Allow Clipping"},
-}};
+});
 
-constexpr std::array<Switch, 2> switchesOnOk{{
+constexpr auto switchesOnOk = std::to_array<Switch>({
     {"Check1", nullptr, &S::sv_cheats},
     {"Check2", nullptr, &S::sv_clipmode},
-}};
+});
 // clang-format on
 
 } // namespace

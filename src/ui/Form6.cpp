@@ -13,7 +13,7 @@ using K = ControlKind;
 using S = ServerSettings;
 
 // clang-format off
-constexpr std::array<Control, 15> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Label1",   K::Label,    120,  120,  1215, 255,  3},
     {"Text1",    K::TextBox,  120,  360,  735,  285,  0},
     {"Label4",   K::Label,    120,  840,  1215, 255,  13},
@@ -29,10 +29,10 @@ constexpr std::array<Control, 15> controls{{
     {"Check3",   K::CheckBox, 120,  2520, 1215, 255,  5},
     {"Check4",   K::CheckBox, 120,  2760, 1215, 255,  6},
     {"Command1", K::Button,   1440, 2640, 1215, 375,  9},
-}};
+});
 
 // The text boxes are copied back on OK, in this order too.
-constexpr std::array<Caption, 12> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Frame1", "Decals"},
     {"Command1", "OK"},
     {"Label1", "Gravity"},
@@ -45,15 +45,15 @@ constexpr std::array<Caption, 12> loadCaptions{{
     {"Text4", nullptr, &S::sv_clienttrace},
     {"Label5", "Max Speed"},
     {"Text5", nullptr, &S::sv_maxspeed},
-}};
+});
 
 // Written at every change of state, the load step's included: OK does not touch them, and closing
 // the window does not take them back.
-constexpr std::array<Switch, 3> switchesAtOnce{{
+constexpr auto switchesAtOnce = std::to_array<Switch>({
     {"Check1", "Realistic Fall Damage", &S::mp_falldamage},
     {"Check3", "Foot Steps", &S::mp_footsteps},
     {"Check4", "Auto Aim", &S::sv_aim},
-}};
+});
 // clang-format on
 
 } // namespace

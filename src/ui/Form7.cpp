@@ -13,7 +13,7 @@ using K = ControlKind;
 using S = ServerSettings;
 
 // clang-format off
-constexpr std::array<Control, 8> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Check1",   K::CheckBox, 120,  120,  1935, 255, 0},
     {"Check2",   K::CheckBox, 120,  480,  1935, 255, 1},
     {"Check3",   K::CheckBox, 120,  840,  1935, 255, 2},
@@ -22,21 +22,21 @@ constexpr std::array<Control, 8> controls{{
     {"Text1",    K::TextBox,  2280, 240,  735,  285, 4},
     {"Check5",   K::CheckBox, 2280, 600,  1815, 255, 5},
     {"Command1", K::Button,   2760, 1080, 1215, 375, 6},
-}};
+});
 
-constexpr std::array<Caption, 3> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Label1", "Respawn Delay"},
     {"Text1", nullptr, &S::tfc_respawndelay},
     {"Command1", "OK"},
-}};
+});
 
-constexpr std::array<Switch, 5> switchesOnOk{{
+constexpr auto switchesOnOk = std::to_array<Switch>({
     {"Check1", "Auto Teams", &S::tfc_autoteam},
     {"Check2", "Balance Teams", &S::tfc_balance_teams},
     {"Check3", "Balance Scores", &S::tfc_balance_scores},
     {"Check4", "Include Frags in Team Score", &S::tfc_fragscoring},
     {"Check5", "Force Respawn", &S::mp_forcerespawn},
-}};
+});
 // clang-format on
 
 } // namespace

@@ -13,20 +13,20 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr std::array<Control, 5> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Label1",   K::Label,  120,  120,  3255, 255, 0},
     {"Label2",   K::Label,  120,  360,  3255, 255, 2},
     {"Label3",   K::Label,  120,  600,  3255, 255, 3},
     {"Label4",   K::Label,  120,  840,  3255, 255, 4},
     {"Command1", K::Button, 1080, 1200, 1215, 375, 1},
-}};
+});
 
-constexpr std::array<Caption, 4> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Label2", "Settings for a Team Fortress Classic server"},
     {"Label3", "Help: the README that comes with it"},
     {"Label4", "Written in C++ with Qt 6"},
     {"Command1", "OK"},
-}};
+});
 // clang-format on
 
 } // namespace

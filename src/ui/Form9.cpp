@@ -17,21 +17,21 @@ namespace {
 using K = ControlKind;
 
 // clang-format off
-constexpr std::array<Control, 5> controls{{
+constexpr auto controls = std::to_array<Control>({
     {"Label1",   K::Label,   120,  0,    2535, 255, 0},
     {"Text1",    K::TextBox, 120,  240,  2655, 285, 1},
     {"Label2",   K::Label,   120,  720,  3135, 255, 4},
     {"Command1", K::Button,  600,  1080, 1215, 375, 2},
     {"Command2", K::Button,  2040, 1080, 1215, 375, 3},
-}};
+});
 
-constexpr std::array<Caption, 5> loadCaptions{{
+constexpr auto loadCaptions = std::to_array<Caption>({
     {"Label1", "Enter File Name"},
     {"Text1", "Default"},
     {"Label2", "File name extentions are added automaticly."},
     {"Command1", "Save"},
     {"Command2", "Cancel"},
-}};
+});
 // clang-format on
 
 // The file must land in the program folder: a name is refused if it holds a path separator or a
@@ -63,7 +63,7 @@ void Form9::Form_Load()
     centreOnScreen(this);
     applyCaptions(this, loadCaptions, settings);
     if (Form1* main = forms.loaded<Form1>())
-        main->takeTextBoxes({"Text7", "Text6", "Text1", "Text3"});
+        main->takeSaveAsBoxes();
 }
 
 // Save: the name is used as typed, an empty one included, and an existing file is replaced.

@@ -3,20 +3,76 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOptionGroupBox>
+#include <qdrawutil.h>
 
 namespace {
 
-// Check boxes and option buttons are 13 pixels high in the layouts; Fusion's indicators are drawn
-// a little smaller so that they fit whole, with the caption close beside them.
-class CompactIndicators : public QProxyStyle {
+// Fusion, fitted to layouts drawn for the classic Windows look.
+class ClassicLayouts : public QProxyStyle {
 public:
-    CompactIndicators()
+    ClassicLayouts()
         : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
     {
     }
 
+    // A frame's border runs through the middle of its caption, as the layouts expect: Fusion's
+    // caption above the border would put the border through the first row inside.
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+        const QWidget* widget) const override
+    {
+        const auto* frame = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control != CC_GroupBox || !frame)
+            return QProxyStyle::subControlRect(control, option, part, widget);
+        // The height the caption is drawn at, a pixel more than the font's own.
+        const int captionHeight = frame->fontMetrics.boundingRect(QRect(), Qt::TextSingleLine, frame->text).height();
+        switch (part) {
+        case SC_GroupBoxLabel:
+            return {captionIndent, 0, frame->fontMetrics.horizontalAdvance(frame->text), captionHeight};
+        case SC_GroupBoxFrame:
+            return frame->rect.adjusted(0, captionHeight / 2, 0, 0);
+        case SC_GroupBoxContents:
+            return frame->rect.adjusted(1, captionHeight, -1, -1);
+        default:
+            return QProxyStyle::subControlRect(control, option, part, widget);
+        }
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+        const QWidget* widget) const override
+    {
+        const auto* frame = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control != CC_GroupBox || !frame) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        // The border, with a gap where the caption stands, then the caption.
+        const QRect caption = subControlRect(control, option, SC_GroupBoxLabel, widget);
+        QStyleOptionGroupBox part(*frame);
+        part.subControls = SC_GroupBoxFrame;
+        painter->save();
+        painter->setClipRegion(QRegion(frame->rect) - caption.adjusted(-captionGap, 0, captionGap, 0));
+        QProxyStyle::drawComplexControl(control, &part, painter, widget);
+        painter->restore();
+        part.subControls = SC_GroupBoxLabel;
+        QProxyStyle::drawComplexControl(control, &part, painter, widget);
+    }
+
+    // Fusion's own frame would add room for a caption above it again: an etched line instead.
+    void drawPrimitive(
+        PrimitiveElement element, const QStyleOption* option, QPainter* painter, const QWidget* widget) const override
+    {
+        if (element == PE_FrameGroupBox)
+            qDrawShadeRect(painter, option->rect, option->palette, true);
+        else
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
+    // Check boxes and option buttons are 13 pixels high in the layouts; their indicators are drawn
+    // a little smaller so that they fit whole, with the caption close beside them.
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
     {
         switch (metric) {
@@ -32,13 +88,17 @@ public:
             return QProxyStyle::pixelMetric(metric, option, widget);
         }
     }
+
+private:
+    static constexpr int captionIndent = 8;
+    static constexpr int captionGap = 2;
 };
 
 } // namespace
 
 void applyLookAndFeel()
 {
-    QApplication::setStyle(new CompactIndicators);
+    QApplication::setStyle(new ClassicLayouts);
     // Liberation Sans has the widths of the classic Windows sans-serif the layouts were drawn for;
     // a touch narrower still, the longest captions fit their controls.
     QFont font(QStringLiteral("Liberation Sans"));

@@ -9,77 +9,72 @@
 
 Q_DECLARE_METATYPE(TextField)
 
-namespace {
-
-ServerSettings factoryWithVersion()
-{
-    ServerSettings settings;
-    applyFactorySettings(settings);
-    settings.file_version = QStringLiteral("0.3");
-    return settings;
-}
-
-} // namespace
-
 class ServerCfgTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
+    const QString path = dir.filePath("server.cfg");
 
-    QString path() const { return dir.filePath(QStringLiteral("server.cfg")); }
-
-    std::optional<Failure> write(const ServerSettings& settings, TextEncoding encoding = TextEncoding::Utf8)
+    std::optional<Failure> write(const ServerSettings& settings, TextEncoding encoding)
     {
-        SafeSave file(path());
+        SafeSave file(path);
         if (auto failure = file.open())
             return failure;
         return writeServerCfg(file, settings, encoding);
     }
 
-private Q_SLOTS:
-    void factorySettings()
+    static ServerSettings factoryWith(TextField field, const QString& value)
     {
-        QCOMPARE(write(factoryWithVersion()), std::nullopt);
-        QCOMPARE(readBytes(path()), readBytes(TEST_DATA "/factory-server.cfg"));
+        ServerSettings settings;
+        applyFactorySettings(settings);
+        settings.file_version = "0.3";
+        settings.*field = value;
+        return settings;
     }
 
+private Q_SLOTS:
+    void init() { writeBytes(path, "old server.cfg\r\n"); }
+
+    // Every value as it stands, in the file's character set: one line changed from the factory file.
     void valuesAreWrittenAsTheyStand_data()
     {
+        using S = ServerSettings;
+        QTest::addColumn<TextField>("field");
+        QTest::addColumn<QString>("value");
         QTest::addColumn<TextEncoding>("encoding");
-        QTest::addColumn<QByteArray>("respawnDelay");
-        QTest::newRow("UTF-8") << TextEncoding::Utf8 << QByteArray("Z\xc3\xbcrich \xe2\x82\xac");
-        QTest::newRow("Windows-1252") << TextEncoding::Windows1252 << QByteArray("Z\xfcrich \x80");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("written");
+        const auto utf8 = TextEncoding::Utf8;
+        // clang-format off
+        QTest::newRow("factory") << &S::hostname << "Team Fortress Classic" << utf8 << 5 << QByteArray("hostname \"Team Fortress Classic\"");
+        QTest::newRow("empty version") << &S::file_version << "" << utf8 << 2 << QByteArray("// Version: ");
+        QTest::newRow("blanks, comma and semicolon quoted") << &S::hostname << "  Fast, fair; friendly  " << utf8 << 5 << QByteArray("hostname \"  Fast, fair; friendly  \"");
+        QTest::newRow("semicolon in a password") << &S::rcon_password << "se;cret" << utf8 << 6 << QByteArray("rcon_password \"se;cret\"");
+        QTest::newRow("empty switch") << &S::sv_cheats << "" << utf8 << 17 << QByteArray("sv_cheats ");
+        QTest::newRow("blanks unquoted") << &S::sv_gravity << " 800 " << utf8 << 21 << QByteArray("sv_gravity  800 ");
+        QTest::newRow("teamplay") << &S::mp_teamplay << "97" << utf8 << 31 << QByteArray("mp_teamplay 97");
+        QTest::newRow("UTF-8") << &S::tfc_respawndelay << "Zürich €" << utf8 << 50 << QByteArray("tfc_respawndelay Z\xc3\xbcrich \xe2\x82\xac");
+        QTest::newRow("Windows-1252") << &S::tfc_respawndelay << "Zürich €" << TextEncoding::Windows1252 << 50 << QByteArray("tfc_respawndelay Z\xfcrich \x80");
+        QTest::newRow("255 bytes quoted") << &S::sv_password << QString(255, 'x') << utf8 << 7 << "sv_password \"" + QByteArray(255, 'x') + '"';
+        QTest::newRow("255 bytes of Windows-1252") << &S::cr_spy << QString(255, QChar(0xfc)) << TextEncoding::Windows1252 << 41 << "cr_spy " + QByteArray(255, '\xfc');
+        // clang-format on
     }
 
     void valuesAreWrittenAsTheyStand()
     {
+        QFETCH(TextField, field);
+        QFETCH(QString, value);
         QFETCH(TextEncoding, encoding);
-        QFETCH(QByteArray, respawnDelay);
-        ServerSettings settings = factoryWithVersion();
-        settings.file_version.clear();
-        settings.hostname = QStringLiteral("  Fast, fair; friendly  ");
-        settings.rcon_password = QStringLiteral("se;cret");
-        settings.sv_password.clear();
-        settings.sv_cheats.clear();
-        settings.sv_gravity = QStringLiteral(" 800 ");
-        settings.mp_teamplay = QStringLiteral("97");
-        settings.tfc_respawndelay = QStringLiteral("Zürich €");
-
-        QCOMPARE(write(settings, encoding), std::nullopt);
-        QList<QByteArray> lines = readBytes(path()).split('\n');
-        QCOMPARE(lines.size(), 51);
-        QCOMPARE(lines[1], QByteArray("// Version: \r"));
-        QCOMPARE(lines[4], QByteArray("hostname \"  Fast, fair; friendly  \"\r"));
-        QCOMPARE(lines[5], QByteArray("rcon_password \"se;cret\"\r"));
-        QCOMPARE(lines[6], QByteArray("sv_password \"\"\r"));
-        QCOMPARE(lines[16], QByteArray("sv_cheats \r"));
-        QCOMPARE(lines[20], QByteArray("sv_gravity  800 \r"));
-        QCOMPARE(lines[30], QByteArray("mp_teamplay 97\r"));
-        QCOMPARE(lines[49], "tfc_respawndelay " + respawnDelay + '\r');
-        QCOMPARE(lines[50], QByteArray());
+        QFETCH(int, line);
+        QFETCH(QByteArray, written);
+        QCOMPARE(write(factoryWith(field, value), encoding), std::nullopt);
+        QByteArrayList expected = readBytes(TEST_DATA "/factory-server.cfg").split('\n');
+        expected[line - 1] = written + '\r';
+        QCOMPARE(readBytes(path), expected.join('\n'));
     }
 
-    // Each value the console would not apply exactly as it stands, or would run as commands.
+    // Each value the console would not apply exactly as it stands, or would run as commands: the
+    // old file stays, and no temporary file is left.
     void valuesTheConsoleWouldNotTakeAreRefused_data()
     {
         using S = ServerSettings;
@@ -88,34 +83,33 @@ private Q_SLOTS:
         QTest::addColumn<TextEncoding>("encoding");
         QTest::addColumn<QString>("refusal");
         const auto utf8 = TextEncoding::Utf8;
-        const auto windows = TextEncoding::Windows1252;
-        QTest::newRow("quote in a quoted value")
-            << &S::hostname << "x\"; rcon_password \"known" << utf8 << "Server Name (hostname) holds a double quote";
-        QTest::newRow("quote in an unquoted value")
-            << &S::mp_timelimit << "\"30" << utf8 << "Time Limit (mp_timelimit) holds a double quote";
-        QTest::newRow("semicolon in an unquoted value")
-            << &S::sv_gravity << "800; quit" << utf8 << "Gravity (sv_gravity) holds a semicolon";
-        QTest::newRow("semicolon in the version")
-            << &S::file_version << "0.3; quit" << utf8 << "the version text on line 2 of default.tfc holds a semicolon";
-        QTest::newRow("line break") << &S::cr_spy << "0\nquit" << utf8
-                                    << "Spy (cr_spy) holds a control character (a line break)";
-        QTest::newRow("NUL") << &S::hostname << QString("My") + QChar(0) + "Server" << utf8
-                             << "Server Name (hostname) holds a control character (U+0000)";
-        QTest::newRow("tab") << &S::mp_teamplay << "21\t" << utf8 << "mp_teamplay holds a control character (a tab)";
-        QTest::newRow("vertical tab") << &S::hostname << "My Server\vquit" << utf8
-                                      << "Server Name (hostname) holds a control character (U+000B)";
-        QTest::newRow("delete") << &S::sv_maxspeed << "500\x7f" << utf8
-                                << "Max Speed (sv_maxspeed) holds a control character (U+007F)";
-        QTest::newRow("control character in the version")
-            << &S::file_version << "0.3\t" << utf8 << "Default Settings, which writes version 0.3";
-        QTest::newRow("256 bytes quoted") << &S::sv_password << QString(256, 'x') << utf8
-                                          << "Server Password (sv_password) is longer than 255 bytes (it has 256)";
-        QTest::newRow("256 bytes unquoted") << &S::tfc_respawndelay << QString(256, '1') << utf8
-                                            << "Respawn Delay (tfc_respawndelay) is longer than 255 bytes";
-        QTest::newRow("256 bytes of UTF-8") << &S::cr_scout << QString(128, QChar(0xfc)) << utf8
-                                            << "Scout (cr_scout) is longer than 255 bytes (it has 256)";
-        QTest::newRow("beyond Windows-1252") << &S::hostname << "東京" << windows
-                                             << "Server Name (hostname) holds characters that Windows-1252 cannot hold";
+        const QString quote = " holds a double quote (\"), which the game server would take as the end of the value "
+                              "and run the rest as commands.";
+        const QString semicolon
+            = " holds a semicolon (;), which the game server would take as the start of a new command.";
+        const QString control
+            = " holds a control character (%1), which the game server's console cannot take inside a value.";
+        const QString tooLong = " is longer than 255 bytes (it has 256), more than the game server takes from a value.";
+        const QString version = "the version text on line 2 of default.tfc";
+        const QString wayOut
+            = " Save the defaults with File, Default Settings, which writes version 0.3, and start Quillmont again.";
+        // clang-format off
+        QTest::newRow("quote in a quoted value") << &S::hostname << "x\"; rcon_password \"known" << utf8 << "Server Name (hostname)" + quote;
+        QTest::newRow("quote in an unquoted value") << &S::mp_timelimit << "\"30" << utf8 << "Time Limit (mp_timelimit)" + quote;
+        QTest::newRow("semicolon unquoted") << &S::sv_gravity << "800; quit" << utf8 << "Gravity (sv_gravity)" + semicolon;
+        QTest::newRow("semicolon in the version") << &S::file_version << "0.3; quit" << utf8 << version + semicolon + wayOut;
+        QTest::newRow("line break") << &S::cr_engineer << "0\nquit" << utf8 << "Engineer (cr_engineer)" + control.arg("a line break");
+        QTest::newRow("NUL") << &S::sv_maxrate << QString("0") + QChar(0) << utf8 << "Max Data (sv_maxrate)" + control.arg("U+0000");
+        QTest::newRow("tab") << &S::mp_teamplay << "21\t" << utf8 << "mp_teamplay" + control.arg("a tab");
+        QTest::newRow("vertical tab") << &S::hostname << "My Server\vquit" << utf8 << "Server Name (hostname)" + control.arg("U+000B");
+        QTest::newRow("delete") << &S::sv_maxspeed << "500\x7f" << utf8 << "Max Speed (sv_maxspeed)" + control.arg("U+007F");
+        QTest::newRow("control character in the version") << &S::file_version << "0.3\r" << utf8 << version + control.arg("a line break") + wayOut;
+        QTest::newRow("256 bytes quoted") << &S::sv_password << QString(256, 'x') << utf8 << "Server Password (sv_password)" + tooLong;
+        QTest::newRow("256 bytes unquoted") << &S::tfc_respawndelay << QString(256, '1') << utf8 << "Respawn Delay (tfc_respawndelay)" + tooLong;
+        QTest::newRow("256 bytes of UTF-8") << &S::cr_scout << QString(128, QChar(0xfc)) << utf8 << "Scout (cr_scout)" + tooLong;
+        QTest::newRow("beyond Windows-1252") << &S::hostname << "東京" << TextEncoding::Windows1252
+            << "Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in Windows-1252, the character set default.tfc came in, so that every other byte stays as it was.";
+        // clang-format on
     }
 
     void valuesTheConsoleWouldNotTakeAreRefused()
@@ -124,27 +118,9 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QFETCH(TextEncoding, encoding);
         QFETCH(QString, refusal);
-        writeBytes(path(), "old server.cfg\r\n");
-
-        ServerSettings settings = factoryWithVersion();
-        settings.*field = value;
-        const std::optional<Failure> failure = write(settings, encoding);
-        QVERIFY(failure);
-        QVERIFY2(failure->message.startsWith("Cannot write " + path() + ": "), qPrintable(failure->message));
-        QVERIFY2(failure->message.contains(refusal), qPrintable(failure->message));
-        QCOMPARE(readBytes(path()), QByteArray("old server.cfg\r\n"));
+        QCOMPARE(messageOf(write(factoryWith(field, value), encoding)), "Cannot write " + path + ": " + refusal);
+        QCOMPARE(readBytes(path), QByteArray("old server.cfg\r\n"));
         QCOMPARE(filesIn(dir.path()), QStringList{"server.cfg"});
-    }
-
-    void longestAcceptedValues()
-    {
-        ServerSettings settings = factoryWithVersion();
-        settings.sv_password = QString(255, 'x');
-        settings.tfc_respawndelay = QString(255, QChar(0xfc));
-        QCOMPARE(write(settings, TextEncoding::Windows1252), std::nullopt);
-        const QList<QByteArray> lines = readBytes(path()).split('\n');
-        QCOMPARE(lines[6], "sv_password \"" + QByteArray(255, 'x') + "\"\r");
-        QCOMPARE(lines[49], "tfc_respawndelay " + QByteArray(255, '\xfc') + '\r');
     }
 };
 

@@ -4,6 +4,11 @@
 #include <QFile>
 #include <QTest>
 
+QString messageOf(const std::optional<Failure>& failure)
+{
+    return failure ? failure->message : QString();
+}
+
 QByteArray readBytes(const QString& path)
 {
     QFile file(path);
@@ -30,6 +35,14 @@ QByteArray crlfLines(const QStringList& lines)
 QByteArray factoryFullLayout()
 {
     return readBytes(TEST_DATA "/factory-default.tfc");
+}
+
+QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
+{
+    QList<QByteArray> all = factoryFullLayout().split('\n');
+    for (auto it = lines.begin(); it != lines.end(); ++it)
+        all[it.key() - 1] = it.value() + '\r';
+    return all.join('\n');
 }
 
 void makeReadOnly(const QString& path)

@@ -1,7 +1,15 @@
 #pragma once
 
+#include "formats/Failure.h"
+
 #include <QByteArray>
+#include <QMap>
 #include <QStringList>
+
+#include <optional>
+
+// A failure's message, or "" when there was none.
+QString messageOf(const std::optional<Failure>& failure);
 
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
@@ -9,8 +17,10 @@ void writeBytes(const QString& path, const QByteArray& bytes);
 // The lines as a file of ours holds them: UTF-8 here, each line ended by CR LF.
 QByteArray crlfLines(const QStringList& lines);
 
-// default.tfc as the factory settings give it, byte for byte.
+// default.tfc as the factory settings give it, byte for byte, and with the given lines (1 to 52)
+// replaced.
 QByteArray factoryFullLayout();
+QByteArray settingsFileWith(const QMap<int, QByteArray>& lines);
 
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);

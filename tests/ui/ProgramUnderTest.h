@@ -3,14 +3,13 @@
 #include "TestFiles.h"
 #include "settings/ServerSettings.h"
 #include "ui/Forms.h"
-#include "ui/LookAndFeel.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 class Form1;
 
@@ -24,7 +23,7 @@ public:
     // Starts the program as main() does: shows the main window and lets it settle.
     Form1* start();
 
-    QString path(const QString& relative) const { return forms->inProgramFolder(relative); }
+    QString path(const QString& relative) const { return folder + '/' + relative; }
     QString takeOnlyMessage();
 
     QTemporaryDir dir;
@@ -34,49 +33,37 @@ public:
     QStringList messages;
 };
 
-// A control of a window, found by its name; the test fails at once if it is not there.
-template <typename Widget> Widget* child(const QWidget* window, const char* name)
+// A control of a window, found by its name; the test stops at once if it is not there.
+template <typename Widget = QWidget> Widget* child(const QWidget* window, const QString& name)
 {
     auto* widget = window->findChild<Widget*>(name);
     if (!widget)
-        qFatal("%s has no %s", qPrintable(window->objectName()), name);
+        qFatal("%s has no %s", qPrintable(window->objectName()), qPrintable(name));
     return widget;
 }
 
-class QCheckBox;
-class QLineEdit;
-QLineEdit* textBox(const QWidget* window, const char* name);
-QCheckBox* checkBox(const QWidget* window, const char* name);
-void click(const QWidget* window, const char* button);
+// A control's state in words: a text box's or list's text, "on" or "off" for a check box or an
+// option button.
+QString stateOf(const QWidget* window, const QString& control);
 
-// The texts of the main window's eight text boxes, Text1 to Text8.
-QStringList mainWindowTexts(const QWidget* main);
+// Works a control as the operator would, from "Name=state": types a text box's or list's text,
+// clicks a check box or option button into the state.
+void operate(const QWidget* window, const QString& controlAndState);
 
-// A dialog is left without OK by its Cancel button (the named one) or by its close box.
-void addWaysToLeaveWithoutOk();
-void leaveWithoutOk(QWidget* dialog, const char* cancelButton);
-
-// default.tfc with the given lines (1 to 52) replaced.
-QByteArray settingsFileWith(const QMap<int, QByteArray>& lines);
-
-// Enter and Escape, which no button of ours answers to.
-void pressEnterAndEscape(QWidget* window);
-
-// Every label, button and check box is wide enough for its caption in the font in use.
-void verifyCaptionsFit(const QWidget* window);
+void click(const QWidget* window, const QString& button);
 
 // Lets destroyed windows go, then checks that no window is left over.
 void verifyNoWindowLeft();
 
-// The widgets that take focus, in the order Tab moves through them, starting from `first`.
-QStringList tabOrderFrom(QWidget* first);
+// The application every UI test runs in: the program's own look, a cursor that does not blink,
+// and none of the offscreen platform's notices about what it cannot do.
+void prepareUiTests();
 
-// The application every UI test runs in, with the program's own style and font.
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
-        applyLookAndFeel();                                                                                            \
+        prepareUiTests();                                                                                              \
         TestClass test;                                                                                                \
         return QTest::qExec(&test, argc, argv);                                                                        \
     }

@@ -1,37 +1,28 @@
 #include "ProgramUnderTest.h"
 #include "settings/FactorySettings.h"
 #include "ui/Form1.h"
-#include "ui/LookAndFeel.h"
+#include "ui/Form4.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 namespace {
 
-// Runs the event loop until the program ends; false if it is still running after five seconds.
-bool programEndsAfter(const std::function<void()>& action)
+// server.cfg from the factory settings with the given lines (1 to 50) replaced.
+QByteArray serverCfgWith(const QMap<int, QByteArray>& lines)
 {
-    QTimer::singleShot(0, action);
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-    return QCoreApplication::exec() == 0;
+    QList<QByteArray> all = readBytes(TEST_DATA "/factory-server.cfg").split('\n');
+    for (auto it = lines.begin(); it != lines.end(); ++it)
+        all[it.key() - 1] = it.value() + '\r';
+    return all.join('\n');
 }
 
-// A window for the single-instance tests, counting how often it is loaded.
-class CountingWindow : public QWidget {
-public:
-    static constexpr int number = 10;
-    static inline int loads = 0;
-    explicit CountingWindow(Forms&) { setWindowTitle("counting"); }
-    void Form_Load() { ++loads; }
-};
+ServerSettings factoryRecord()
+{
+    ServerSettings settings;
+    applyFactorySettings(settings);
+    return settings;
+}
 
 } // namespace
 
@@ -41,302 +32,208 @@ class Form1Test : public QObject {
 private Q_SLOTS:
     void cleanup() { verifyNoWindowLeft(); }
 
-    void menus()
+    // A file from Windows, in its code page, is read as written there and written back in it.
+    void startUpAndWriteConfig()
     {
-        ProgramUnderTest program;
-        Form1* form = program.start();
-        QStringList shown;
-        for (QAction* menu : form->menuBar()->actions()) {
-            shown << menu->menu()->objectName() + "=" + menu->text();
-            for (QAction* entry : menu->menu()->actions()) {
-                shown << entry->objectName() + "=" + (entry->isSeparator() ? "-" : entry->text())
-                        + (entry->isEnabled() ? "" : " (greyed)");
-                QVERIFY(entry->shortcut().isEmpty());
-            }
-        }
-        QCOMPARE(shown,
-            (QStringList{"menuFile=File", "menuOpenCfg=Open... (greyed)", "menuSaveCfgAs=Save As... (greyed)",
-                "menuSaveDefault=Default Settings", "blank=-", "menuExit=Exit", "menuOptions=Options",
-                "menuPhysics=Game Physics", "menuRestrictions=Class Restriction", "menuDamage=Team Damage Settings",
-                "menuScoring=Scoring and Team Settings", "menuCheats=Cheats", "menuHelp=Help", "menuAbout=About"}));
-    }
-
-    // A file from Windows, in its code page, is shown as written there and written back in it.
-    void startUp()
-    {
-        ProgramUnderTest program(settingsFileWith({{2, "0.2"}, {4, " Caf\xe9, \x80 "}, {5, "secret"}, {8, "16"},
-            {9, "well"}, {10, "1000"}, {11, "25000"}, {12, "1"}}));
-        Form1* form = program.start();
+        ProgramUnderTest program(
+            settingsFileWith({{2, "0.2"}, {4, " Caf\xe9, \x80 "}, {5, "secret"}, {8, "16"}, {9, "well"}, {12, "1"}}));
+        Form1* main = program.start();
         QCOMPARE(program.messages, QStringList());
-        QCOMPARE(program.settings.file_version, "0.2");
-        QCOMPARE(mainWindowTexts(form), (QStringList{" Café, € ", "secret", "30", "", "16", "25000", "1000", "well"}));
-        QVERIFY(checkBox(form, "Check1")->isChecked());
-        QVERIFY(!checkBox(form, "Check3")->isChecked());
-        QCOMPARE(checkBox(form, "Check7")->text(), "Clan PreMatch");
-        QCOMPARE(form->findChild<QGroupBox*>("Frame1")->title(), "Data Rate");
+        ServerSettings expected = factoryRecord();
+        expected.file_version = "0.2";
+        expected.hostname = " Café, € ";
+        expected.rcon_password = "secret";
+        expected.maxplayers = "16";
+        expected.start_map = "well";
+        expected.sv_lan = "1";
+        QCOMPARE(program.settings, expected);
 
-        click(form, "Command1");
+        for (const char* edit : {"Text3=45", "Text4=join", "Text5=20", "Text6=20000", "Text7=2000", "Text8=rock2",
+                 "Check6=on", "Check1=off"})
+            operate(main, edit);
+        click(main, "Command1");
         QCOMPARE(program.takeOnlyMessage(), "Configuration saved to server.cfg");
-        QCOMPARE(readBytes(program.path("tfc/server.cfg")).split('\n')[4], "hostname \" Caf\xe9, \x80 \"\r");
+        QCOMPARE(readBytes(program.path("tfc/server.cfg")),
+            serverCfgWith({{2, "// Version: 0.2"}, {5, "hostname \" Caf\xe9, \x80 \""}, {6, "rcon_password \"secret\""},
+                {7, "sv_password \"join\""}, {8, "mp_timelimit 45"}, {9, "sv_minrate 2000"}, {10, "sv_maxrate 20000"},
+                {13, "tfc_clanbattle 1"}}));
+        QCOMPARE(program.settings.maxplayers, "20");
+        QCOMPARE(program.settings.start_map, "rock2");
     }
 
-    void switchesKeepUnexpectedTextUntilClicked_data()
+    // A switch shows checked only for exactly "1", and keeps any other text until clicked.
+    void switchesKeepTheirTextUntilClicked_data()
     {
         QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QString>("shown");
         QTest::addColumn<QStringList>("afterClicks");
-        QTest::newRow("1") << QByteArray("1") << true << QStringList{"0", "1"};
-        QTest::newRow("empty") << QByteArray() << false << QStringList{"1", "0"};
-        QTest::newRow("2") << QByteArray("2") << false << QStringList{"1", "0"};
-        QTest::newRow("blank and 1") << QByteArray(" 1") << false << QStringList{"1", "0"};
+        QTest::newRow("1") << QByteArray("1") << "on" << QStringList{"0", "1"};
+        QTest::newRow("2") << QByteArray("2") << "off" << QStringList{"1", "0"};
+        QTest::newRow("blank and 1") << QByteArray(" 1") << "off" << QStringList{"1", "0"};
     }
 
-    void switchesKeepUnexpectedTextUntilClicked()
+    void switchesKeepTheirTextUntilClicked()
     {
         QFETCH(QByteArray, stored);
-        QFETCH(bool, checked);
+        QFETCH(QString, shown);
         QFETCH(QStringList, afterClicks);
         ProgramUnderTest program(settingsFileWith({{13, stored}, {15, stored}}));
-        Form1* form = program.start();
-        QCOMPARE(checkBox(form, "Check3")->isChecked(), checked);
+        Form1* main = program.start();
+        QCOMPARE(stateOf(main, "Check3"), shown);
         QCOMPARE(program.settings.pausable, QString::fromUtf8(stored));
-        QCOMPARE(program.settings.tfc_clanbattle_prematch, QString::fromUtf8(stored));
-
-        QTest::mouseClick(checkBox(form, "Check3"), Qt::LeftButton);
-        QCOMPARE(program.settings.pausable, afterClicks[0]);
-        checkBox(form, "Check3")->click();
-        QCOMPARE(program.settings.pausable, afterClicks[1]);
+        for (const QString& after : afterClicks) {
+            QTest::mouseClick(child(main, "Check3"), Qt::LeftButton);
+            QCOMPARE(program.settings.pausable, after);
+        }
         QCOMPARE(program.settings.tfc_clanbattle_prematch, QString::fromUtf8(stored));
     }
 
-    void unreadableSettingsFileStartsFromFactorySettings_data()
+    // The program starts all the same, from the factory settings, and says why; the file stays.
+    void unreadableSettingsFile_data()
     {
         QTest::addColumn<std::optional<QByteArray>>("contents");
         QTest::addColumn<QString>("reason");
         QTest::newRow("missing") << std::optional<QByteArray>() << "No such file or directory";
-        const QByteArray firstFourteenLines = factoryFullLayout().split('\n').mid(0, 14).join('\n') + '\n';
-        QTest::newRow("short") << std::optional(firstFourteenLines) << "it has only 14 lines";
+        const QByteArray fourteenLines = factoryFullLayout().split('\n').mid(0, 14).join('\n') + '\n';
+        QTest::newRow("short") << std::optional(fourteenLines) << "it has only 14 lines";
     }
 
-    void unreadableSettingsFileStartsFromFactorySettings()
+    void unreadableSettingsFile()
     {
         QFETCH(std::optional<QByteArray>, contents);
         QFETCH(QString, reason);
         ProgramUnderTest program(contents);
-        Form1* form = program.start();
-        QVERIFY(form->isVisible());
-        const QString message = program.takeOnlyMessage();
-        QVERIFY2(message.contains(program.path("tfc/default.tfc")), qPrintable(message));
-        QVERIFY2(message.contains(reason), qPrintable(message));
-        QVERIFY2(message.contains("factory settings"), qPrintable(message));
-
-        ServerSettings factory;
-        applyFactorySettings(factory);
-        QCOMPARE(program.settings, factory);
-        QCOMPARE(mainWindowTexts(form), (QStringList{"Team Fortress Classic", "", "30", "", "12", "0", "0", "2fort"}));
-        if (contents)
-            QCOMPARE(readBytes(program.path("tfc/default.tfc")), *contents);
-        else
-            QVERIFY(!QFileInfo::exists(program.path("tfc/default.tfc")));
+        Form1* main = program.start();
+        QVERIFY(main->isVisible());
+        QCOMPARE(program.takeOnlyMessage(),
+            "Cannot read " + program.path("tfc/default.tfc") + ": " + reason
+                + (contents ? ", and a settings file has 52." : "")
+                + "\n\nQuillmont is using its factory settings until you save new defaults with File, Default "
+                  "Settings.");
+        QCOMPARE(program.settings, factoryRecord());
+        QCOMPARE(stateOf(main, "Text1"), "Team Fortress Classic");
+        QCOMPARE(QFileInfo::exists(program.path("tfc/default.tfc")), bool(contents));
     }
 
-    void writeConfig()
+    // A server.cfg that cannot be opened stops Write Config before the boxes reach the record; a
+    // refused value stops it after, and the old file stays either way.
+    void writeConfigRefused_data()
     {
-        ProgramUnderTest program;
-        Form1* form = program.start();
-        textBox(form, "Text1")->setText("  My Server  ");
-        textBox(form, "Text2")->setText("rc;on");
-        textBox(form, "Text3")->setText("45");
-        textBox(form, "Text4")->setText("join");
-        textBox(form, "Text5")->setText("20");
-        textBox(form, "Text6")->setText("20000");
-        textBox(form, "Text7")->setText("2000");
-        textBox(form, "Text8")->setText("well");
-        checkBox(form, "Check6")->click();
-
-        click(form, "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "Configuration saved to server.cfg");
-        const QByteArray written = readBytes(program.path("tfc/server.cfg"));
-        const QList<QByteArray> lines = written.split('\n');
-        QCOMPARE(lines.size(), 51);
-        QCOMPARE(lines.mid(0, 14),
-            (QList<QByteArray>{"// Server configuration generated by Quillmont\r", "// Version: 0.3\r", "\r",
-                "// --- Main Screen\r", "hostname \"  My Server  \"\r", "rcon_password \"rc;on\"\r",
-                "sv_password \"join\"\r", "mp_timelimit 45\r", "sv_minrate 2000\r", "sv_maxrate 20000\r", "sv_lan 0\r",
-                "pausable 0\r", "tfc_clanbattle 1\r", "tfc_clanbattle_prematch 0\r"}));
-        QCOMPARE(program.settings.hostname, "  My Server  ");
-        QCOMPARE(program.settings.maxplayers, "20");
-        QCOMPARE(program.settings.start_map, "well");
-
-        click(form, "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "Configuration saved to server.cfg");
-        QCOMPARE(readBytes(program.path("tfc/server.cfg")), written);
-    }
-
-    void writeConfigThatCannotOpenTheFile_data()
-    {
-        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("serverName");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no tfc folder") << false << "does not exist";
-        QTest::newRow("read-only server.cfg") << true << "read-only";
+        QTest::newRow("no tfc folder") << "no folder"
+                                       << "edited"
+                                       << "the folder tfc does not exist.";
+        QTest::newRow("read-only") << "read-only"
+                                   << "edited"
+                                   << "the file is read-only.";
+        QTest::newRow("quote") << "none"
+                               << "x\"; quit"
+                               << "Server Name (hostname) holds a double quote (\"), which the game server would "
+                                  "take as the end of the value and run the rest as commands.";
     }
 
-    void writeConfigThatCannotOpenTheFile()
+    void writeConfigRefused()
     {
-        QFETCH(bool, readOnly);
+        QFETCH(QString, obstacle);
+        QFETCH(QString, serverName);
         QFETCH(QString, reason);
         ProgramUnderTest program;
-        Form1* form = program.start();
-        const ServerSettings before = program.settings;
-        if (readOnly) {
-            writeBytes(program.path("tfc/server.cfg"), "old\r\n");
+        Form1* main = program.start();
+        writeBytes(program.path("tfc/server.cfg"), "old\r\n");
+        if (obstacle == "read-only")
             makeReadOnly(program.path("tfc/server.cfg"));
-        } else {
+        else if (obstacle == "no folder")
             QDir(program.path("tfc")).removeRecursively();
-        }
-        textBox(form, "Text1")->setText("edited");
-
-        click(form, "Command1");
-        const QString message = program.takeOnlyMessage();
-        QVERIFY2(message.contains(program.path("tfc/server.cfg")), qPrintable(message));
-        QVERIFY2(message.contains(reason), qPrintable(message));
-        QCOMPARE(program.settings, before);
-        if (readOnly)
+        operate(main, "Text1=" + serverName);
+        click(main, "Command1");
+        QCOMPARE(program.takeOnlyMessage(), "Cannot write " + program.path("tfc/server.cfg") + ": " + reason);
+        QCOMPARE(program.settings.hostname, obstacle == "none" ? serverName : "Team Fortress Classic");
+        if (obstacle != "no folder")
             QCOMPARE(readBytes(program.path("tfc/server.cfg")), "old\r\n");
     }
 
-    void writeConfigRefusesWhatTheServerWouldRun()
-    {
-        ProgramUnderTest program;
-        Form1* form = program.start();
-        writeBytes(program.path("tfc/server.cfg"), "old\r\n");
-        textBox(form, "Text1")->setText("x\"; rcon_password \"known");
-
-        click(form, "Command1");
-        const QString message = program.takeOnlyMessage();
-        QVERIFY2(message.contains("hostname") && message.contains("double quote"), qPrintable(message));
-        QCOMPARE(readBytes(program.path("tfc/server.cfg")), "old\r\n");
-        QCOMPARE(program.settings.hostname, "x\"; rcon_password \"known");
-    }
-
-    void startServer_data()
-    {
-        QTest::addColumn<QString>("maxplayers");
-        QTest::addColumn<QString>("startMap");
-        QTest::addColumn<QByteArray>("arguments");
-        QTest::newRow("factory") << "12"
-                                 << "2fort" << QByteArray("-game|tfc|-maxplayers|12|+map|2fort");
-        QTest::newRow("empty player limit") << ""
-                                            << "2fort" << QByteArray("-game|tfc|-maxplayers|+map|2fort");
-        QTest::newRow("empty map") << "12"
-                                   << "" << QByteArray("-game|tfc|-maxplayers|12|+map");
-        QTest::newRow("shell syntax") << "12"
-                                      << "2fort;touch x|$(id)"
-                                      << QByteArray("-game|tfc|-maxplayers|12|+map|2fort;touch|x|$(id)");
-    }
-
+    // The server starts in the program folder with the player limit and map of the record, not
+    // those typed since the last Write Config.
     void startServer()
     {
-        QFETCH(QString, maxplayers);
-        QFETCH(QString, startMap);
-        QFETCH(QByteArray, arguments);
         ProgramUnderTest program;
         QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path("HLDS.EXE")));
-        Form1* form = program.start();
-        textBox(form, "Text5")->setText(maxplayers);
-        textBox(form, "Text8")->setText(startMap);
-        click(form, "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "Configuration saved to server.cfg");
-        textBox(form, "Text5")->setText("99"); // not taken into the record yet
-
-        click(form, "Command2");
+        Form1* main = program.start();
+        for (const char* edit : {"Text5=20", "Text8=2fort;touch x|$(id)"})
+            operate(main, edit);
+        click(main, "Command1");
+        operate(main, "Text5=99");
+        program.messages.clear();
+        click(main, "Command2");
         QCOMPARE(program.messages, QStringList());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), 10000);
         const QList<QByteArray> report = readBytes(program.path("standin-report.txt")).split('\n');
-        QCOMPARE(report[1], "program: " + program.path("HLDS.EXE").toUtf8());
-        QCOMPARE(report[2], "working folder: " + program.folder.toUtf8());
-        QByteArrayList received;
-        for (const QByteArray& line : report) {
-            if (line.startsWith("argument "))
-                received << line.mid(line.indexOf(": ") + 2);
-        }
-        QCOMPARE(received.join('|'), arguments);
-        QVERIFY(report.contains("server.cfg: mp_timelimit 30"));
-        QCOMPARE(filesIn(program.folder), (QStringList{"HLDS.EXE", "standin-report.txt"}));
+        QCOMPARE(report.mid(1, 9),
+            (QByteArrayList{"program: " + program.path("HLDS.EXE").toUtf8(),
+                "working folder: " + program.folder.toUtf8(), "argument 1: -game", "argument 2: tfc",
+                "argument 3: -maxplayers", "argument 4: 20", "argument 5: +map", "argument 6: 2fort;touch",
+                "argument 7: x|$(id)"}));
+        QCOMPARE(QDir(program.folder).entryList(QDir::Files), (QStringList{"HLDS.EXE", "standin-report.txt"}));
     }
 
     void startServerRefused_data()
     {
         QTest::addColumn<QString>("startMap");
-        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("message");
         QTest::newRow("no server program") << "2fort"
-                                           << "HLDS.EXE";
-        QTest::newRow("NUL in the map") << "2fort" + QString(QChar(0)) << "Start Map (start_map) holds a NUL";
+                                           << "Cannot start %1/HLDS.EXE: execv: No such file or directory";
+        QTest::newRow("NUL in the map") << "2fort" + QString(QChar(0))
+                                        << "Cannot start the server: Start Map (start_map) holds a NUL character, "
+                                           "which a command line cannot carry.";
     }
 
     void startServerRefused()
     {
         QFETCH(QString, startMap);
-        QFETCH(QString, refusal);
+        QFETCH(QString, message);
         ProgramUnderTest program;
-        Form1* form = program.start();
-        if (startMap != "2fort")
+        Form1* main = program.start();
+        if (message.contains("NUL"))
             QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path("HLDS.EXE")));
         program.settings.start_map = startMap;
         const ServerSettings before = program.settings;
-        click(form, "Command2");
-        const QString message = program.takeOnlyMessage();
-        QVERIFY2(message.contains(refusal), qPrintable(message));
+        click(main, "Command2");
+        QCOMPARE(program.takeOnlyMessage(), message.arg(program.folder));
         QCOMPARE(program.settings, before);
         QTest::qWait(200);
         QVERIFY(!QFileInfo::exists(program.path("standin-report.txt")));
     }
 
-    void showingALoadedWindowBringsItBack()
+    // Every way out ends the program at once, saving nothing; File, Exit unloads every window first.
+    void exits_data()
     {
-        ProgramUnderTest program;
-        CountingWindow::loads = 0;
-        CountingWindow* first = program.forms->show<CountingWindow>();
-        QVERIFY(first->isVisible());
-        QCOMPARE(CountingWindow::loads, 1);
-
-        first->hide();
-        QCOMPARE(program.forms->show<CountingWindow>(), first);
-        QVERIFY(first->isVisible());
-        QCOMPARE(CountingWindow::loads, 1);
-
-        first->close();
-        QCOMPARE(program.forms->loaded<CountingWindow>(), nullptr);
-        CountingWindow* second = program.forms->show<CountingWindow>();
-        QCOMPARE(CountingWindow::loads, 2);
-        QVERIFY(second->isVisible());
-        QVERIFY(second->parentWidget() == nullptr);
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Exit button") << "Command3";
+        QTest::newRow("close box") << "close";
+        QTest::newRow("File, Exit") << "menuExit";
     }
 
-    void exitButtonEndsTheProgram()
+    void exits()
     {
+        QFETCH(QString, way);
         ProgramUnderTest program;
-        Form1* form = program.start();
-        QVERIFY(programEndsAfter([form] { click(form, "Command3"); }));
-    }
-
-    void closingTheMainWindowEndsTheProgram()
-    {
-        ProgramUnderTest program;
-        Form1* form = program.start();
-        program.forms->show<CountingWindow>();
-        QVERIFY(programEndsAfter([form] { form->close(); }));
-    }
-
-    void exitMenuUnloadsEveryWindowAndEnds()
-    {
-        ProgramUnderTest program;
-        Form1* form = program.start();
-        program.forms->show<CountingWindow>()->hide();
-        QAction* exit = form->findChild<QAction*>("menuExit");
-        QVERIFY(programEndsAfter([exit] { exit->trigger(); }));
-        QCOMPARE(program.forms->loaded<Form1>(), nullptr);
-        QCOMPARE(program.forms->loaded<CountingWindow>(), nullptr);
+        Form1* main = program.start();
+        operate(main, "Check1=on");
+        click(program.forms->show<Form4>(), "Command2"); // hidden, still loaded
+        QTimer::singleShot(0, main, [&] {
+            if (way == "close")
+                main->close();
+            else if (way == "menuExit")
+                child<QAction>(main, way)->trigger();
+            else
+                click(main, way);
+        });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        if (way == "menuExit")
+            QCOMPARE(program.forms->loaded<Form4>(), nullptr);
         QCOMPARE(readBytes(program.path("tfc/default.tfc")), factoryFullLayout());
     }
 };
