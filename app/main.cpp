@@ -1,18 +1,13 @@
-#include "settings/ServerSettings.h"
-#include "ui/Form1.h"
-#include "ui/Forms.h"
-#include "ui/LookAndFeel.h"
+#include "ui/CommandLine.h"
+#include "ui/Program.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    QString serverFolder;
+    if (const std::optional<int> exitCode = takeCommandLine(argc, argv, serverFolder))
+        return *exitCode;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmont"));
-    applyLookAndFeel();
-
-    ServerSettings settings;
-    Forms forms(settings, QCoreApplication::applicationDirPath());
-    forms.show<Form1>();
-    return QApplication::exec();
+    return runQuillmont(serverFolder);
 }

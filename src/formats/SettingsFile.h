@@ -15,7 +15,7 @@ struct MainWindowSwitches {
     bool clanPreMatch = false;
 };
 
-// Where the start-up settings lie, in the program folder.
+// Where the start-up settings lie, in the server folder.
 inline const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
 
 // default.tfc: every setting, one per line, under section headers.

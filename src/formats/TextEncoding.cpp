@@ -97,11 +97,10 @@ std::optional<QByteArray> encodeText(const QString& text, TextEncoding encoding)
 {
     if (encoding == TextEncoding::Windows1252)
         return toWindows1252(text);
-    // A converter that cannot hold a character says so in its own way or puts a stand-in for it;
-    // taking the bytes back and comparing catches both.
+    // A converter puts a stand-in for a character it cannot hold: taking the bytes back shows it.
     QStringEncoder encoder(qtConverter(encoding), QStringConverter::Flag::Stateless);
     QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError() || decodeText(bytes, encoding) != text)
+    if (decodeText(bytes, encoding) != text)
         return std::nullopt;
     return bytes;
 }

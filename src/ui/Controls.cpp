@@ -106,6 +106,12 @@ void buildControls(QWidget* client, std::span<const Control> controls)
         focusOrder.front().second->setFocus();
 }
 
+void labelControls(QWidget* form, std::span<const LabelFor> labels)
+{
+    for (const LabelFor& pair : labels)
+        control<QLabel>(form, pair.label)->setBuddy(control<QWidget>(form, pair.control));
+}
+
 void applyCaptions(QWidget* form, std::span<const Caption> captions, const ServerSettings& settings)
 {
     for (const Caption& caption : captions) {

@@ -19,9 +19,11 @@ enum class ControlKind {
     Rule, // horizontal line
 };
 
-// One control of a window as designed: its name, kind, the frame it sits in (none: the window's
-// client area), position and size in twips relative to that container, and its place in the tab
-// order (labels, frames and rules take no focus, whatever their place).
+// Labels, frames and rules take no focus, so they have no place in the tab order.
+inline constexpr int noFocus = -1;
+
+// One control of a window as designed: its name, kind, position and size in twips relative to its
+// container, its place in the tab order, and the frame it sits in (none: the window's client area).
 struct Control {
     const char* name;
     ControlKind kind;
@@ -29,13 +31,21 @@ struct Control {
     int top;
     int width;
     int height;
-    int tab = -1;
+    int tab = noFocus;
     const char* frame = nullptr;
 };
 
 // Creates the controls of a table on `client`, frames before the controls inside them, each
 // under its own name, and sets the tab order.
 void buildControls(QWidget* client, std::span<const Control> controls);
+
+// A label and the text box or list it names, so that its mnemonic and a screen reader find it.
+struct LabelFor {
+    const char* label;
+    const char* control;
+};
+
+void labelControls(QWidget* form, std::span<const LabelFor> labels);
 
 // A caption for a control, or for a text box the record field whose text it shows.
 struct Caption {

@@ -11,7 +11,8 @@ struct ServerSettings;
 // controls of its table. Unlike QDialog it binds nothing to Enter or Escape.
 class Dialog : public QWidget {
 public:
-    Dialog(Forms& registry, const char* caption, QSize clientTwips, std::span<const Control> controls);
+    Dialog(Forms& registry, const char* caption, QSize clientTwips, std::span<const Control> controls,
+        std::span<const LabelFor> labels = {});
 
 protected:
     // Closes and destroys the dialog; the next opening loads it afresh.

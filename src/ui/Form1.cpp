@@ -2,6 +2,7 @@
 
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
+#include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
@@ -21,6 +22,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QLayout>
 #include <QLineEdit>
@@ -39,22 +41,22 @@ constexpr QSize clientArea{4335, 3735};
 
 // clang-format off
 constexpr auto controls = std::to_array<Control>({
-    {"Label1",   K::Label,    120,  0,    2535, 255, 0},
+    {"Label1",   K::Label,    120,  0,    2535, 255},
     {"Text1",    K::TextBox,  120,  240,  2535, 285, 1},
-    {"Label2",   K::Label,    120,  720,  2535, 255, 16},
+    {"Label2",   K::Label,    120,  720,  2535, 255},
     {"Text2",    K::TextBox,  120,  960,  2535, 285, 2},
-    {"Label4",   K::Label,    120,  1440, 2535, 255, 17},
+    {"Label4",   K::Label,    120,  1440, 2535, 255},
     {"Text4",    K::TextBox,  120,  1680, 2535, 285, 3},
-    {"Frame1",   K::Frame,    120,  2160, 2535, 855, 13},
-    {"Label6",   K::Label,    120,  240,  855,  255, 14, "Frame1"},
+    {"Frame1",   K::Frame,    120,  2160, 2535, 855},
+    {"Label6",   K::Label,    120,  240,  855,  255, noFocus, "Frame1"},
     {"Text6",    K::TextBox,  120,  480,  855,  285, 9,  "Frame1"},
-    {"Label7",   K::Label,    1440, 240,  855,  255, 15, "Frame1"},
+    {"Label7",   K::Label,    1440, 240,  855,  255, noFocus, "Frame1"},
     {"Text7",    K::TextBox,  1440, 480,  855,  285, 10, "Frame1"},
-    {"Label3",   K::Label,    2880, 0,    1335, 255, 12},
+    {"Label3",   K::Label,    2880, 0,    1335, 255},
     {"Text3",    K::TextBox,  2880, 240,  855,  285, 4},
-    {"Label5",   K::Label,    2880, 720,  1215, 255, 21},
+    {"Label5",   K::Label,    2880, 720,  1215, 255},
     {"Text5",    K::TextBox,  2880, 930,  855,  285, 20},
-    {"Label8",   K::Label,    2880, 1440, 1215, 255, 22},
+    {"Label8",   K::Label,    2880, 1440, 1215, 255},
     {"Text8",    K::TextBox,  2880, 1680, 1335, 285, 23},
     {"Check1",   K::CheckBox, 2880, 2160, 1455, 195, 5},
     {"Check3",   K::CheckBox, 2880, 2400, 1455, 195, 6},
@@ -90,6 +92,17 @@ constexpr auto loadCaptions = std::to_array<Caption>({
     {"Text8", nullptr, &S::start_map},
 });
 // clang-format on
+
+constexpr auto labels = std::to_array<LabelFor>({
+    {"Label1", "Text1"},
+    {"Label2", "Text2"},
+    {"Label3", "Text3"},
+    {"Label4", "Text4"},
+    {"Label5", "Text5"},
+    {"Label6", "Text6"},
+    {"Label7", "Text7"},
+    {"Label8", "Text8"},
+});
 
 // The switches, which write their field at every change of state.
 constexpr auto mainSwitches = std::to_array<Switch>({
@@ -127,6 +140,7 @@ Form1::Form1(Forms& registry)
     client->setFixedSize(twipsSize(clientArea.width(), clientArea.height()));
     setCentralWidget(client);
     buildControls(client, controls);
+    labelControls(client, labels);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -149,22 +163,23 @@ void Form1::buildMenus()
         const char* caption;
         std::initializer_list<Entry> entries;
     };
-    // Open... has no action; Save As... has one but stays greyed.
+    // Open... has no action; Save As... has one but stays greyed. Alt and a menu's underlined
+    // letter opens it; the entries have no shortcut keys.
     // clang-format off
     const std::initializer_list<Menu> menus{
-        {"menuFile", "File", {
+        {"menuFile", "&File", {
             {"menuOpenCfg", "Open...", nullptr, false},
             {"menuSaveCfgAs", "Save As...", &Form1::menuSaveCfgAs_Click, false},
             {"menuSaveDefault", "Default Settings", &Form1::menuSaveDefault_Click},
             {"blank", nullptr, nullptr},
             {"menuExit", "Exit", &Form1::menuExit_Click}}},
-        {"menuOptions", "Options", {
+        {"menuOptions", "&Options", {
             {"menuPhysics", "Game Physics", &Form1::menuPhysics_Click},
             {"menuRestrictions", "Class Restriction", &Form1::menuRestrictions_Click},
             {"menuDamage", "Team Damage Settings", &Form1::menuDamage_Click},
             {"menuScoring", "Scoring and Team Settings", &Form1::menuScoring_Click},
             {"menuCheats", "Cheats", &Form1::menuCheats_Click}}},
-        {"menuHelp", "Help", {
+        {"menuHelp", "&Help", {
             {"menuAbout", "About", &Form1::menuAbout_Click}}},
     };
     // clang-format on
@@ -188,20 +203,33 @@ void Form1::Form_Load()
     loadSettingsFile();
     applyCaptions(this, loadCaptions, settings);
     showSwitches(this, mainSwitches, settings);
+    offerMaps();
+}
+
+// The maps are read once: Start Map completes from them, and Start Server asks about others.
+void Form1::offerMaps()
+{
+    maps = mapsOfServer(forms.serverFolder());
+    if (!maps)
+        return;
+    auto* completer = new QCompleter(*maps, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
+    control<QLineEdit>(this, "Text8")->setCompleter(completer);
 }
 
 // Without its settings file the program still starts, from the factory settings, and says why.
 void Form1::loadSettingsFile()
 {
     const std::optional<Failure> failure
-        = readFullLayout(forms.inProgramFolder(defaultSettingsFile), settings, forms.fileEncoding());
+        = readFullLayout(forms.inServerFolder(defaultSettingsFile), settings, forms.fileEncoding());
     if (!failure)
         return;
     applyFactorySettings(settings);
     const QString message = failure->message
         + QStringLiteral("\n\nQuillmont is using its factory settings until you save new defaults "
                          "with File, Default Settings.");
-    QTimer::singleShot(0, this, [message] { tellOperator(message); });
+    QTimer::singleShot(0, this, [message] { showFailure(message); });
 }
 
 void Form1::takeMainScreenBoxes()
@@ -244,27 +272,38 @@ void Form1::closeEvent(QCloseEvent* event)
 // Write Config: a server.cfg that cannot be written stops it before the text boxes reach the record.
 void Form1::Command1_Click()
 {
-    SafeSave file(forms.inProgramFolder(serverConfigFile));
+    SafeSave file(forms.inServerFolder(serverConfigFile));
     if (const std::optional<Failure> failure = file.open()) {
-        tellOperator(failure->message);
+        showFailure(failure->message);
         return;
     }
     takeMainScreenBoxes();
     if (const std::optional<Failure> failure = writeServerCfg(file, settings, forms.fileEncoding())) {
-        tellOperator(failure->message);
+        showFailure(failure->message);
         return;
     }
-    tellOperator(QStringLiteral("Configuration saved to server.cfg"));
+    showConfirmation(QStringLiteral("Configuration saved to server.cfg"));
 }
 
 // Start Server: uses the player limit and map in the record, not what the text boxes hold now.
 void Form1::Command2_Click()
 {
-    std::optional<Failure> failure = checkCommandLineValues(settings);
-    if (!failure)
-        failure = startServer(serverCommand(forms.programFolder(), settings));
-    if (failure)
-        tellOperator(failure->message);
+    if (const std::optional<Failure> refused = checkCommandLineValues(settings)) {
+        showFailure(refused->message);
+        return;
+    }
+    if (maps && !holdsMap(*maps, settings.start_map)
+        && !askOperator(
+            QStringLiteral("The map %1 is not in tfc/maps. Start the server anyway?").arg(settings.start_map)))
+        return;
+    const ServerCommand command = serverCommand(forms.serverFolder(), settings);
+    const std::optional<Failure> withoutLog = logServerStart(command);
+    if (const std::optional<Failure> failure = startServer(command, !withoutLog)) {
+        showFailure(failure->message);
+        return;
+    }
+    if (withoutLog)
+        showFailure(withoutLog->message);
 }
 
 void Form1::Command3_Click()

@@ -3,6 +3,9 @@
 #include "formats/SettingsFile.h"
 
 #include <QMainWindow>
+#include <QStringList>
+
+#include <optional>
 
 class Forms;
 struct ServerSettings;
@@ -31,6 +34,7 @@ protected:
 private:
     void buildMenus();
     void loadSettingsFile();
+    void offerMaps();
 
     void Command1_Click();
     void Command2_Click();
@@ -47,4 +51,5 @@ private:
 
     Forms& forms;
     ServerSettings& settings;
+    std::optional<QStringList> maps;
 };

@@ -16,7 +16,7 @@ using K = ControlKind;
 
 // clang-format off
 constexpr auto controls = std::to_array<Control>({
-    {"Label1",   K::CentredLabel, 120,  120, 2655, 255, 0},
+    {"Label1",   K::CentredLabel, 120,  120, 2655, 255},
     {"Command1", K::Button,       120,  720, 1215, 375, 1},
     {"Command2", K::Button,       1560, 720, 1215, 375, 2},
 });
@@ -50,7 +50,7 @@ void Form10::Command1_Click()
     applyFactorySettings(settings);
     if (Form1* main = forms.loaded<Form1>())
         main->showRecord();
-    tellOperator(QStringLiteral("Original settings restored."));
+    showConfirmation(QStringLiteral("Original settings restored."));
     unload();
 }
 

@@ -15,23 +15,23 @@ using S = ServerSettings;
 
 // clang-format off
 constexpr auto controls = std::to_array<Control>({
-    {"Label1",   K::Label,    120,  240,  1215, 255, 0},
+    {"Label1",   K::Label,    120,  240,  1215, 255},
     {"Combo1",   K::ComboBox, 960,  120,  1215, 315, 1},
-    {"Label2",   K::Label,    120,  720,  1215, 255, 12},
+    {"Label2",   K::Label,    120,  720,  1215, 255},
     {"Combo2",   K::ComboBox, 960,  600,  1215, 315, 2},
-    {"Label3",   K::Label,    120,  1200, 1215, 255, 13},
+    {"Label3",   K::Label,    120,  1200, 1215, 255},
     {"Combo3",   K::ComboBox, 960,  1080, 1215, 315, 3},
-    {"Label4",   K::Label,    120,  1680, 1215, 255, 14},
+    {"Label4",   K::Label,    120,  1680, 1215, 255},
     {"Combo4",   K::ComboBox, 960,  1560, 1215, 315, 4},
-    {"Label5",   K::Label,    120,  2160, 1215, 255, 15},
+    {"Label5",   K::Label,    120,  2160, 1215, 255},
     {"Combo5",   K::ComboBox, 960,  2040, 1215, 315, 5},
-    {"Label6",   K::Label,    2520, 240,  1215, 255, 16},
+    {"Label6",   K::Label,    2520, 240,  1215, 255},
     {"Combo6",   K::ComboBox, 3480, 120,  1215, 315, 6},
-    {"Label7",   K::Label,    2520, 720,  1215, 255, 17},
+    {"Label7",   K::Label,    2520, 720,  1215, 255},
     {"Combo7",   K::ComboBox, 3480, 600,  1215, 315, 7},
-    {"Label8",   K::Label,    2520, 1200, 1215, 255, 18},
+    {"Label8",   K::Label,    2520, 1200, 1215, 255},
     {"Combo8",   K::ComboBox, 3480, 1080, 1215, 315, 8},
-    {"Label9",   K::Label,    2520, 1680, 1215, 255, 19},
+    {"Label9",   K::Label,    2520, 1680, 1215, 255},
     {"Combo9",   K::ComboBox, 3480, 1560, 1215, 315, 9},
     {"Command2", K::Button,   2400, 2040, 1095, 375, 10},
     {"Command1", K::Button,   3720, 2040, 1095, 375, 11},
@@ -49,6 +49,18 @@ constexpr auto loadCaptions = std::to_array<Caption>({
     {"Label9", "Engineer"},
     {"Command1", "Cancel"},
     {"Command2", "OK"},
+});
+
+constexpr auto labels = std::to_array<LabelFor>({
+    {"Label1", "Combo1"},
+    {"Label2", "Combo2"},
+    {"Label3", "Combo3"},
+    {"Label4", "Combo4"},
+    {"Label5", "Combo5"},
+    {"Label6", "Combo6"},
+    {"Label7", "Combo7"},
+    {"Label8", "Combo8"},
+    {"Label9", "Combo9"},
 });
 // clang-format on
 
@@ -87,7 +99,7 @@ constexpr auto knownLimits = std::to_array<Limit>({
 } // namespace
 
 Form2::Form2(Forms& registry)
-    : Dialog(registry, "Class Restrictions", {4950, 2535}, controls)
+    : Dialog(registry, "Class Restrictions", {4950, 2535}, controls, labels)
 {
     setObjectName(QStringLiteral("Form2"));
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form2::Command1_Click);

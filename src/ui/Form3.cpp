@@ -15,12 +15,12 @@ using K = ControlKind;
 
 // clang-format off
 constexpr auto controls = std::to_array<Control>({
-    {"Frame1",   K::Frame,        120,  120,  3735, 975, 0},
-    {"Frame2",   K::Frame,        3960, 120,  3735, 975, 9},
-    {"Frame3",   K::Frame,        120,  1440, 3735, 975, 14},
-    {"Frame4",   K::Frame,        3960, 1440, 3735, 975, 17},
-    {"Frame5",   K::Frame,        120,  2760, 3735, 975, 20},
-    {"Frame6",   K::Frame,        3960, 2760, 3735, 975, 23},
+    {"Frame1",   K::Frame,        120,  120,  3735, 975},
+    {"Frame2",   K::Frame,        3960, 120,  3735, 975},
+    {"Frame3",   K::Frame,        120,  1440, 3735, 975},
+    {"Frame4",   K::Frame,        3960, 1440, 3735, 975},
+    {"Frame5",   K::Frame,        120,  2760, 3735, 975},
+    {"Frame6",   K::Frame,        3960, 2760, 3735, 975},
     {"Option1",  K::OptionButton, 120,  240,  3495, 195, 1,  "Frame1"},
     {"Option2",  K::OptionButton, 120,  480,  3495, 195, 10, "Frame1"},
     {"Option3",  K::OptionButton, 120,  720,  3495, 195, 11, "Frame1"},

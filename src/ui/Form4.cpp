@@ -17,10 +17,10 @@ using K = ControlKind;
 
 // clang-format off
 constexpr auto controls = std::to_array<Control>({
-    {"Label1",   K::CentredLabel, 120,  120,  4095, 255, 0},
-    {"Label2",   K::CentredLabel, 120,  360,  4095, 255, 3},
-    {"Label3",   K::CentredLabel, 120,  720,  4095, 255, 5},
-    {"Label4",   K::CentredLabel, 120,  960,  4095, 255, 6},
+    {"Label1",   K::CentredLabel, 120,  120,  4095, 255},
+    {"Label2",   K::CentredLabel, 120,  360,  4095, 255},
+    {"Label3",   K::CentredLabel, 120,  720,  4095, 255},
+    {"Label4",   K::CentredLabel, 120,  960,  4095, 255},
     {"Command3", K::Button,       120,  1440, 1215, 375, 4},
     {"Command1", K::Button,       1560, 1440, 1215, 375, 1},
     {"Command2", K::Button,       3000, 1440, 1215, 375, 2},
@@ -60,11 +60,11 @@ void Form4::Form_Load()
 void Form4::Command1_Click()
 {
     if (const std::optional<Failure> failure
-        = writeFullLayout(forms.inProgramFolder(defaultSettingsFile), settings, forms.fileEncoding())) {
-        tellOperator(failure->message);
+        = writeFullLayout(forms.inServerFolder(defaultSettingsFile), settings, forms.fileEncoding())) {
+        showFailure(failure->message);
         return;
     }
-    tellOperator(QStringLiteral("DEFAULT.TFC file saved."));
+    showConfirmation(QStringLiteral("DEFAULT.TFC file saved."));
     hide();
 }
 

@@ -14,10 +14,10 @@ using K = ControlKind;
 
 // clang-format off
 constexpr auto controls = std::to_array<Control>({
-    {"Label1",   K::Label,  120,  120,  3255, 255, 0},
-    {"Label2",   K::Label,  120,  360,  3255, 255, 2},
-    {"Label3",   K::Label,  120,  600,  3255, 255, 3},
-    {"Label4",   K::Label,  120,  840,  3255, 255, 4},
+    {"Label1",   K::Label,  120,  120,  3255, 255},
+    {"Label2",   K::Label,  120,  360,  3255, 255},
+    {"Label3",   K::Label,  120,  600,  3255, 255},
+    {"Label4",   K::Label,  120,  840,  3255, 255},
     {"Command1", K::Button, 1080, 1200, 1215, 375, 1},
 });
 

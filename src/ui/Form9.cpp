@@ -18,9 +18,9 @@ using K = ControlKind;
 
 // clang-format off
 constexpr auto controls = std::to_array<Control>({
-    {"Label1",   K::Label,   120,  0,    2535, 255, 0},
+    {"Label1",   K::Label,   120,  0,    2535, 255},
     {"Text1",    K::TextBox, 120,  240,  2655, 285, 1},
-    {"Label2",   K::Label,   120,  720,  3135, 255, 4},
+    {"Label2",   K::Label,   120,  720,  3135, 255},
     {"Command1", K::Button,  600,  1080, 1215, 375, 2},
     {"Command2", K::Button,  2040, 1080, 1215, 375, 3},
 });
@@ -32,9 +32,13 @@ constexpr auto loadCaptions = std::to_array<Caption>({
     {"Command1", "Save"},
     {"Command2", "Cancel"},
 });
+
+constexpr auto labels = std::to_array<LabelFor>({
+    {"Label1", "Text1"},
+});
 // clang-format on
 
-// The file must land in the program folder: a name is refused if it holds a path separator or a
+// The file must land in the server folder: a name is refused if it holds a path separator or a
 // character the file system would not take.
 bool fitForFileName(const QString& name)
 {
@@ -51,7 +55,7 @@ bool fitForFileName(const QString& name)
 } // namespace
 
 Form9::Form9(Forms& registry)
-    : Dialog(registry, "Save As...", {3390, 1575}, controls)
+    : Dialog(registry, "Save As...", {3390, 1575}, controls, labels)
 {
     setObjectName(QStringLiteral("Form9"));
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form9::Command1_Click);
@@ -71,19 +75,19 @@ void Form9::Command1_Click()
 {
     const QString name = control<QLineEdit>(this, "Text1")->text();
     if (!fitForFileName(name)) {
-        tellOperator(QStringLiteral("Cannot save the settings as \"%1\": a file name cannot hold / or \\ or "
-                                    "characters the file system refuses. The file goes into the program folder.")
-                         .arg(name));
+        showFailure(QStringLiteral("Cannot save the settings as \"%1\": a file name cannot hold / or \\ or "
+                                   "characters the file system refuses. The file goes into the server folder.")
+                        .arg(name));
         return;
     }
     const Form1* main = forms.loaded<Form1>();
     const MainWindowSwitches switches = main ? main->switches() : MainWindowSwitches{};
-    const QString path = forms.inProgramFolder(name + QStringLiteral(".TFC"));
+    const QString path = forms.inServerFolder(name + QStringLiteral(".TFC"));
     if (const std::optional<Failure> failure = writeSaveAsLayout(path, settings, switches, forms.fileEncoding())) {
-        tellOperator(failure->message);
+        showFailure(failure->message);
         return;
     }
-    tellOperator(QStringLiteral("File ") + name + QStringLiteral(".tfc saved."));
+    showConfirmation(QStringLiteral("File ") + name + QStringLiteral(".tfc saved."));
     hide();
 }
 

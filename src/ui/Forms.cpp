@@ -2,9 +2,9 @@
 
 #include <QEvent>
 
-Forms::Forms(ServerSettings& settings, QString programFolder)
+Forms::Forms(ServerSettings& settings, QString serverFolder)
     : settings_(settings)
-    , programFolder_(std::move(programFolder))
+    , serverFolder_(std::move(serverFolder))
 {
 }
 
@@ -15,12 +15,12 @@ Forms::~Forms()
 }
 
 // Joined by hand: QDir would take a name that starts with ":" for one of Qt's resources.
-QString Forms::inProgramFolder(const QString& relativePath) const
+QString Forms::inServerFolder(const QString& relativePath) const
 {
     const QChar separator = QLatin1Char('/');
-    if (programFolder_.endsWith(separator))
-        return programFolder_ + relativePath;
-    return programFolder_ + separator + relativePath;
+    if (serverFolder_.endsWith(separator))
+        return serverFolder_ + relativePath;
+    return serverFolder_ + separator + relativePath;
 }
 
 void Forms::unload(QWidget* window)

@@ -18,12 +18,12 @@ struct ServerSettings;
 // A form class F has `static constexpr int number`, a constructor F(Forms&) and `void Form_Load()`.
 class Forms : public QObject {
 public:
-    Forms(ServerSettings& settings, QString programFolder);
+    Forms(ServerSettings& settings, QString serverFolder);
     ~Forms() override;
 
     ServerSettings& settings() const { return settings_; }
-    const QString& programFolder() const { return programFolder_; }
-    QString inProgramFolder(const QString& relativePath) const;
+    const QString& serverFolder() const { return serverFolder_; }
+    QString inServerFolder(const QString& relativePath) const;
 
     // The character set of default.tfc as read at start-up, which every file is written in.
     TextEncoding& fileEncoding() { return fileEncoding_; }
@@ -54,7 +54,7 @@ private:
     static void bringToFront(QWidget* window);
 
     ServerSettings& settings_;
-    const QString programFolder_;
+    const QString serverFolder_;
     TextEncoding fileEncoding_ = platformEncoding();
     std::array<QPointer<QWidget>, 10> windows_;
 };

@@ -34,8 +34,6 @@ public:
             return {captionIndent, 0, frame->fontMetrics.horizontalAdvance(frame->text), captionHeight};
         case SC_GroupBoxFrame:
             return frame->rect.adjusted(0, captionHeight / 2, 0, 0);
-        case SC_GroupBoxContents:
-            return frame->rect.adjusted(1, captionHeight, -1, -1);
         default:
             return QProxyStyle::subControlRect(control, option, part, widget);
         }
@@ -50,11 +48,13 @@ public:
             return;
         }
         // The border, with a gap where the caption stands, then the caption.
-        const QRect caption = subControlRect(control, option, SC_GroupBoxLabel, widget);
+        QRect gap = subControlRect(control, option, SC_GroupBoxLabel, widget);
+        gap.setLeft(gap.left() - captionGap);
+        gap.setRight(gap.right() + captionGap);
         QStyleOptionGroupBox part(*frame);
         part.subControls = SC_GroupBoxFrame;
         painter->save();
-        painter->setClipRegion(QRegion(frame->rect) - caption.adjusted(-captionGap, 0, captionGap, 0));
+        painter->setClipRegion(QRegion(frame->rect) - gap);
         QProxyStyle::drawComplexControl(control, &part, painter, widget);
         painter->restore();
         part.subControls = SC_GroupBoxLabel;

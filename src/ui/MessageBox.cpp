@@ -1,24 +1,36 @@
 #include "ui/MessageBox.h"
 
-#include <QMessageBox>
-
 namespace {
 
-std::function<void(const QMessageBox&)> messageReader;
+std::function<QMessageBox::StandardButton(const QMessageBox&)> messageReader;
+
+QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, QStringLiteral("Quillmont"), text, buttons);
+    box.setTextFormat(Qt::PlainText); // a file's or the operator's text is shown as it stands
+    if (messageReader)
+        return messageReader(box);
+    return QMessageBox::StandardButton(box.exec());
+}
 
 } // namespace
 
-void tellOperator(const QString& text)
+void showConfirmation(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillmont"), text, QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText); // a file's or the operator's text is shown as it stands
-    if (messageReader)
-        messageReader(box);
-    else
-        box.exec();
+    show(QMessageBox::Information, text, QMessageBox::Ok);
 }
 
-void interceptMessagesForTests(std::function<void(const QMessageBox&)> reader)
+void showFailure(const QString& text)
+{
+    show(QMessageBox::Warning, text, QMessageBox::Ok);
+}
+
+bool askOperator(const QString& question)
+{
+    return show(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void interceptMessagesForTests(std::function<QMessageBox::StandardButton(const QMessageBox&)> reader)
 {
     messageReader = std::move(reader);
 }

@@ -1,15 +1,18 @@
 #pragma once
 
-#include <QString>
+#include <QMessageBox>
 
 #include <functional>
 
-class QMessageBox;
+// Tells the operator that something was done, or why it was not: a modal box with the text as it
+// stands, an information or a warning icon, an OK button and the caption "Quillmont". Returns
+// once the operator has closed it.
+void showConfirmation(const QString& text);
+void showFailure(const QString& text);
 
-// Tells the operator something: a modal box with the text as it stands, an OK button, no icon and
-// the caption "Quillmont". Returns once the operator has closed it.
-void tellOperator(const QString& text);
+// Asks the operator a question with Yes and No; No is Escape's answer too.
+bool askOperator(const QString& question);
 
-// Tests take each box as it would be shown, instead of one that waits for a click; an empty
-// function shows boxes again.
-void interceptMessagesForTests(std::function<void(const QMessageBox&)> reader);
+// Tests take each box as it would be shown, and give the button the operator would press,
+// instead of a box that waits for a click; an empty function shows boxes again.
+void interceptMessagesForTests(std::function<QMessageBox::StandardButton(const QMessageBox&)> reader);

@@ -122,6 +122,31 @@ private Q_SLOTS:
         QCOMPARE(readBytes(path), QByteArray("old server.cfg\r\n"));
         QCOMPARE(filesIn(dir.path()), QStringList{"server.cfg"});
     }
+
+    // A refusal names the setting by the caption of the control that shows it and its console name.
+    void everySettingIsNamedAsItsControlShowsIt()
+    {
+        using S = ServerSettings;
+        // clang-format off
+        const QList<std::pair<TextField, QString>> names{{&S::hostname, "Server Name (hostname)"},
+            {&S::rcon_password, "Remote Console Password (rcon_password)"}, {&S::sv_password, "Server Password (sv_password)"},
+            {&S::mp_timelimit, "Time Limit (mp_timelimit)"}, {&S::sv_minrate, "Min Data (sv_minrate)"}, {&S::sv_maxrate, "Max Data (sv_maxrate)"},
+            {&S::sv_lan, "LAN Server (sv_lan)"}, {&S::pausable, "Pausable (pausable)"}, {&S::tfc_clanbattle, "Clan Battle (tfc_clanbattle)"},
+            {&S::tfc_clanbattle_prematch, "Clan PreMatch (tfc_clanbattle_prematch)"}, {&S::sv_cheats, "Allow Cheat Codes (sv_cheats)"},
+            {&S::sv_clipmode, "Allow Clipping (sv_clipmode)"}, {&S::sv_gravity, "Gravity (sv_gravity)"}, {&S::sv_clienttrace, "Client Trace (sv_clienttrace)"},
+            {&S::sv_maxspeed, "Max Speed (sv_maxspeed)"}, {&S::decalfrequency, "Frequency (decalfrequency)"}, {&S::mp_decals, "Limit (mp_decals)"},
+            {&S::mp_falldamage, "Realistic Fall Damage (mp_falldamage)"}, {&S::mp_footsteps, "Foot Steps (mp_footsteps)"}, {&S::sv_aim, "Auto Aim (sv_aim)"},
+            {&S::mp_teamplay, "mp_teamplay"}, {&S::cr_scout, "Scout (cr_scout)"}, {&S::cr_sniper, "Sniper (cr_sniper)"}, {&S::cr_soldier, "Soldier (cr_soldier)"},
+            {&S::cr_demoman, "DemoMan (cr_demoman)"}, {&S::cr_medic, "Medic (cr_medic)"}, {&S::cr_hwguy, "HWGuy (cr_hwguy)"}, {&S::cr_pyro, "Pyro (cr_pyro)"},
+            {&S::cr_spy, "Spy (cr_spy)"}, {&S::cr_engineer, "Engineer (cr_engineer)"}, {&S::tfc_autoteam, "Auto Teams (tfc_autoteam)"},
+            {&S::tfc_balance_teams, "Balance Teams (tfc_balance_teams)"}, {&S::tfc_balance_scores, "Balance Scores (tfc_balance_scores)"},
+            {&S::tfc_fragscoring, "Include Frags in Team Score (tfc_fragscoring)"}, {&S::mp_forcerespawn, "Force Respawn (mp_forcerespawn)"},
+            {&S::tfc_respawndelay, "Respawn Delay (tfc_respawndelay)"}, {&S::file_version, "the version text on line 2 of default.tfc"}};
+        // clang-format on
+        for (const auto& [field, name] : names)
+            QVERIFY(messageOf(write(factoryWith(field, "\"x"), TextEncoding::Utf8))
+                        .startsWith("Cannot write " + path + ": " + name + " holds"));
+    }
 };
 
 QTEST_GUILESS_MAIN(ServerCfgTest)

@@ -1,7 +1,9 @@
 #include "TestFiles.h"
+#include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
 #include "settings/ServerSettings.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,14 +64,28 @@ private Q_SLOTS:
         QCOMPARE(serverCommand(folder.path(), {}).program, folder.filePath("hlds_run"));
         writeBytes(folder.filePath("HLDS.EXE"), "");
         QCOMPARE(serverCommand(folder.path(), {}).program, folder.filePath("HLDS.EXE"));
+        QCOMPARE(serverCommand(folder.path(), {}).logFile, folder.filePath("server-console.log"));
     }
 
     void programThatCannotStart()
     {
         QTemporaryDir folder;
         writeBytes(folder.filePath("HLDS.EXE"), "not a program");
-        QCOMPARE(messageOf(startServer(serverCommand(folder.path(), withPlayersAndMap("12", "2fort")))),
+        QCOMPARE(messageOf(startServer(serverCommand(folder.path(), withPlayersAndMap("12", "2fort")), true)),
             "Cannot start " + folder.filePath("HLDS.EXE") + ": execv: Permission denied");
+    }
+
+    // Names from .bsp files in any case; nothing without tfc/maps.
+    void maps()
+    {
+        QTemporaryDir folder;
+        QCOMPARE(mapsOfServer(folder.path()), std::nullopt);
+        QVERIFY(QDir(folder.path()).mkpath("tfc/maps/sub.bsp"));
+        for (const char* file : {"2fort.bsp", "Well.BSP", "readme.txt", "rock2.bsp.txt"})
+            writeBytes(folder.filePath("tfc/maps/") + file, "");
+        const std::optional<QStringList> maps = mapsOfServer(folder.path());
+        QCOMPARE(maps, (QStringList{"2fort", "Well"}));
+        QVERIFY(holdsMap(*maps, "WELL") && holdsMap(*maps, "2fort") && !holdsMap(*maps, "rock2"));
     }
 };
 

@@ -33,9 +33,11 @@ ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
         writeBytes(folder + "/tfc/default.tfc", *defaultTfc);
     forms = std::make_unique<Forms>(settings, folder);
     interceptMessagesForTests([this](const QMessageBox& box) {
-        QCOMPARE(box.windowTitle(), "Quillmont");
-        QCOMPARE(box.textFormat(), Qt::PlainText);
-        messages.append(box.text());
+        static const QMap<QMessageBox::Icon, QString> kinds{{QMessageBox::Information, "Information"},
+            {QMessageBox::Warning, "Warning"}, {QMessageBox::Question, "Question"}};
+        messages.append(kinds.value(box.icon(), "No icon") + ": " + box.text());
+        const bool asText = box.windowTitle() == "Quillmont" && box.textFormat() == Qt::PlainText;
+        return asText ? (box.icon() == QMessageBox::Question ? answer : QMessageBox::Ok) : QMessageBox::NoButton;
     });
 }
 

@@ -5,6 +5,7 @@
 #include "ui/Forms.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,8 +14,9 @@
 
 class Form1;
 
-// Quillmont's windows on a program folder of their own in a temporary folder, with tfc/default.tfc
-// holding the given bytes (none: no file). Messages to the operator are collected, not shown.
+// Quillmont's windows on a server folder of their own in a temporary folder, with tfc/default.tfc
+// holding the given bytes (none: no file). Messages to the operator are collected, not shown, as
+// their icon and text ("Warning: Cannot write ..."); questions get the preset answer.
 class ProgramUnderTest {
 public:
     explicit ProgramUnderTest(const std::optional<QByteArray>& defaultTfc = factoryFullLayout());
@@ -31,6 +33,7 @@ public:
     ServerSettings settings;
     std::unique_ptr<Forms> forms;
     QStringList messages;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
 };
 
 // A control of a window, found by its name; the test stops at once if it is not there.

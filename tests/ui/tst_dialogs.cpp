@@ -101,10 +101,10 @@ const QList<DialogCase> dialogCases{
     {"Scoring closed", &open<Form7>, {}, {}, {}, {"Check1=on", "Text1=5"}, "close", {}},
     {"About", &open<Form8>, {}, {}, {}, {}, "Command1", {}},
     {"Default Settings saved", &open<Form4>, {}, mainEdits, {}, {}, "Command1",
-        {{4, "Name"}, {5, "Rcon"}, {6, "Pass"}, {7, "45"}, {8, "20"}, {9, "well"}, {10, "1500"}, {11, "9000"}, {14, "1"}}, {}, {"DEFAULT.TFC file saved."}},
+        {{4, "Name"}, {5, "Rcon"}, {6, "Pass"}, {7, "45"}, {8, "20"}, {9, "well"}, {10, "1500"}, {11, "9000"}, {14, "1"}}, {}, {"Information: DEFAULT.TFC file saved."}},
     {"Save As saved", &open<Form9>, {}, mainEdits, {"Text1=Default"}, {}, "Command1",
-        {{4, "Name"}, {7, "45"}, {10, "1500"}, {11, "9000"}, {14, "1"}}, {}, {"File Default.tfc saved."}},
-    {"Restore", &open<Form10>, {{17, "1"}, {30, " 2 "}}, mainEdits, {}, {}, "Command1", {}, factoryMainWindow, {"Original settings restored."}},
+        {{4, "Name"}, {7, "45"}, {10, "1500"}, {11, "9000"}, {14, "1"}}, {}, {"Information: File Default.tfc saved."}},
+    {"Restore", &open<Form10>, {{17, "1"}, {30, " 2 "}}, mainEdits, {}, {}, "Command1", {}, factoryMainWindow, {"Information: Original settings restored."}},
     {"Restore cancelled", &open<Form10>, {}, {"Text1=Name", "Check6=on"}, {}, {}, "Command2", {{14, "1"}}, {"Text1=Name", "Check6=on"}},
 };
 // clang-format on
@@ -210,20 +210,27 @@ private Q_SLOTS:
         QCOMPARE(opened, window.isEmpty() ? QStringList() : QStringList{window});
     }
 
-    // The main window's menus, and the file menu's separator.
+    // The main window's menus, and the file menu's separator. Alt and a menu's underlined letter
+    // opens the menu from the keyboard, and types nothing into the box that has the focus.
     void menuBar()
     {
         ProgramUnderTest program;
+        Form1* main = program.start();
         QStringList shown;
-        for (const QAction* menu : program.start()->menuBar()->actions()) {
+        for (const QAction* menu : main->menuBar()->actions()) {
             shown << menu->menu()->objectName() + "=" + menu->text();
             for (const QAction* entry : menu->menu()->actions())
                 shown << entry->objectName();
         }
         QCOMPARE(shown,
-            (QStringList{"menuFile=File", "menuOpenCfg", "menuSaveCfgAs", "menuSaveDefault", "blank", "menuExit",
-                "menuOptions=Options", "menuPhysics", "menuRestrictions", "menuDamage", "menuScoring", "menuCheats",
-                "menuHelp=Help", "menuAbout"}));
+            (QStringList{"menuFile=&File", "menuOpenCfg", "menuSaveCfgAs", "menuSaveDefault", "blank", "menuExit",
+                "menuOptions=&Options", "menuPhysics", "menuRestrictions", "menuDamage", "menuScoring", "menuCheats",
+                "menuHelp=&Help", "menuAbout"}));
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(child<QMenu>(main, "menuFile")->isVisible());
+        QCOMPARE(stateOf(main, "Text1"), "Team Fortress Classic");
+        child<QMenu>(main, "menuFile")->close();
     }
 };
 

@@ -3,7 +3,10 @@
 #include "ui/Form1.h"
 #include "ui/Form4.h"
 
+#include <QCompleter>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -52,7 +55,7 @@ private Q_SLOTS:
                  "Check6=on", "Check1=off"})
             operate(main, edit);
         click(main, "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "Configuration saved to server.cfg");
+        QCOMPARE(program.takeOnlyMessage(), "Information: Configuration saved to server.cfg");
         QCOMPARE(readBytes(program.path("tfc/server.cfg")),
             serverCfgWith({{2, "// Version: 0.2"}, {5, "hostname \" Caf\xe9, \x80 \""}, {6, "rcon_password \"secret\""},
                 {7, "sv_password \"join\""}, {8, "mp_timelimit 45"}, {9, "sv_minrate 2000"}, {10, "sv_maxrate 20000"},
@@ -106,7 +109,7 @@ private Q_SLOTS:
         Form1* main = program.start();
         QVERIFY(main->isVisible());
         QCOMPARE(program.takeOnlyMessage(),
-            "Cannot read " + program.path("tfc/default.tfc") + ": " + reason
+            "Warning: Cannot read " + program.path("tfc/default.tfc") + ": " + reason
                 + (contents ? ", and a settings file has 52." : "")
                 + "\n\nQuillmont is using its factory settings until you save new defaults with File, Default "
                   "Settings.");
@@ -148,62 +151,90 @@ private Q_SLOTS:
             QDir(program.path("tfc")).removeRecursively();
         operate(main, "Text1=" + serverName);
         click(main, "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "Cannot write " + program.path("tfc/server.cfg") + ": " + reason);
+        QCOMPARE(program.takeOnlyMessage(), "Warning: Cannot write " + program.path("tfc/server.cfg") + ": " + reason);
         QCOMPARE(program.settings.hostname, obstacle == "none" ? serverName : "Team Fortress Classic");
         if (obstacle != "no folder")
             QCOMPARE(readBytes(program.path("tfc/server.cfg")), "old\r\n");
     }
 
-    // The server starts in the program folder with the player limit and map of the record, not
-    // those typed since the last Write Config.
+    // The server starts in the server folder with the player limit and map of the record, not
+    // those typed since the last Write Config, and its output goes to server-console.log there.
+    void startServer_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("startMap");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("started");
+        const QString question = "Question: The map %1 is not in tfc/maps. Start the server anyway?";
+        // clang-format off
+        QTest::newRow("without tfc/maps") << "HLDS.EXE" << "2fort;touch x|$(id)" << QMessageBox::No << "" << true;
+        QTest::newRow("a map in tfc/maps") << "HLDS.EXE tfc/maps/2FORT.bsp" << "2fort" << QMessageBox::No << "" << true;
+        QTest::newRow("another map, started") << "HLDS.EXE tfc/maps/2fort.bsp" << "well" << QMessageBox::Yes << question.arg("well") << true;
+        QTest::newRow("another map, not started") << "HLDS.EXE tfc/maps/2fort.bsp" << "well" << QMessageBox::No << question.arg("well") << false;
+        QTest::newRow("no log") << "HLDS.EXE server-console.log/" << "2fort" << QMessageBox::No
+            << "Warning: The server's output is not kept: cannot write %1/server-console.log: Is a directory" << true;
+        QTest::newRow("no server program") << "" << "2fort" << QMessageBox::No << "Warning: Cannot start the server: %1 holds no HLDS.EXE or hlds_run." << false;
+        QTest::newRow("NUL in the map") << "HLDS.EXE" << "2fort" + QString(QChar(0)) << QMessageBox::No
+            << "Warning: Cannot start the server: Start Map (start_map) holds a NUL character, which a command line cannot carry." << false;
+        // clang-format on
+    }
+
     void startServer()
     {
+        QFETCH(QString, folder);
+        QFETCH(QString, startMap);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(QString, message);
+        QFETCH(bool, started);
         ProgramUnderTest program;
-        QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path("HLDS.EXE")));
+        for (const QString& file : folder.split(' ', Qt::SkipEmptyParts)) {
+            QDir().mkpath(program.path(file.section('/', 0, -2)));
+            if (file == "HLDS.EXE")
+                QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path(file)));
+            else if (!file.endsWith('/'))
+                writeBytes(program.path(file), "");
+        }
+        program.answer = answer;
         Form1* main = program.start();
-        for (const char* edit : {"Text5=20", "Text8=2fort;touch x|$(id)"})
-            operate(main, edit);
+        operate(main, "Text5=20");
         click(main, "Command1");
         operate(main, "Text5=99");
+        program.settings.start_map = startMap;
         program.messages.clear();
         click(main, "Command2");
-        QCOMPARE(program.messages, QStringList());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), 10000);
+        QCOMPARE(program.messages, message.isEmpty() ? QStringList() : QStringList{message.arg(program.folder)});
+        QTest::qWait(started ? 0 : 300);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), started, 10000);
+        if (!started)
+            return;
         const QList<QByteArray> report = readBytes(program.path("standin-report.txt")).split('\n');
-        QCOMPARE(report.mid(1, 9),
-            (QByteArrayList{"program: " + program.path("HLDS.EXE").toUtf8(),
-                "working folder: " + program.folder.toUtf8(), "argument 1: -game", "argument 2: tfc",
-                "argument 3: -maxplayers", "argument 4: 20", "argument 5: +map", "argument 6: 2fort;touch",
-                "argument 7: x|$(id)"}));
-        QCOMPARE(QDir(program.folder).entryList(QDir::Files), (QStringList{"HLDS.EXE", "standin-report.txt"}));
+        const QByteArray serverProgram = program.path("HLDS.EXE").toUtf8();
+        QCOMPARE(report.mid(1, 8),
+            (QByteArrayList{"program: " + serverProgram, "working folder: " + program.folder.toUtf8(),
+                "argument 1: -game", "argument 2: tfc", "argument 3: -maxplayers", "argument 4: 20", "argument 5: +map",
+                "argument 6: " + startMap.section(' ', 0, 0).toUtf8()}));
+        if (message.contains("output"))
+            return;
+        const QRegularExpression logged("^--- \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "
+            + QRegularExpression::escape(serverProgram) + " -game tfc -maxplayers 20 \\+map "
+            + QRegularExpression::escape(startMap) + "\nStand-in dedicated server\n");
+        QTRY_VERIFY(logged.match(QString::fromUtf8(readBytes(program.path("server-console.log")))).hasMatch());
     }
 
-    void startServerRefused_data()
+    // Start Map completes from the maps in tfc/maps, in any case.
+    void startMapCompletesFromTheMaps()
     {
-        QTest::addColumn<QString>("startMap");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no server program") << "2fort"
-                                           << "Cannot start %1/HLDS.EXE: execv: No such file or directory";
-        QTest::newRow("NUL in the map") << "2fort" + QString(QChar(0))
-                                        << "Cannot start the server: Start Map (start_map) holds a NUL character, "
-                                           "which a command line cannot carry.";
-    }
-
-    void startServerRefused()
-    {
-        QFETCH(QString, startMap);
-        QFETCH(QString, message);
         ProgramUnderTest program;
-        Form1* main = program.start();
-        if (message.contains("NUL"))
-            QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path("HLDS.EXE")));
-        program.settings.start_map = startMap;
-        const ServerSettings before = program.settings;
-        click(main, "Command2");
-        QCOMPARE(program.takeOnlyMessage(), message.arg(program.folder));
-        QCOMPARE(program.settings, before);
-        QTest::qWait(200);
-        QVERIFY(!QFileInfo::exists(program.path("standin-report.txt")));
+        QDir().mkpath(program.path("tfc/maps"));
+        for (const char* map : {"2FORT.bsp", "well.bsp", "notes.txt"})
+            writeBytes(program.path("tfc/maps/") + map, "");
+        QCompleter* completer = child<QLineEdit>(program.start(), "Text8")->completer();
+        QCOMPARE(completer->completionModel()->rowCount(), 2);
+        completer->setCompletionPrefix("2f");
+        QCOMPARE(completer->currentCompletion(), "2FORT");
+        completer->setCompletionPrefix("WE");
+        QCOMPARE(completer->currentCompletion(), "well");
     }
 
     // Every way out ends the program at once, saving nothing; File, Exit unloads every window first.

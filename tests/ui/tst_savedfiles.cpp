@@ -43,11 +43,11 @@ private Q_SLOTS:
         click(program.forms->show<Form6>(), "Command1");
         click(program.forms->show<Form7>(), "Command1");
         click(program.forms->show<Form4>(), "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "DEFAULT.TFC file saved.");
+        QCOMPARE(program.takeOnlyMessage(), "Information: DEFAULT.TFC file saved.");
         QCOMPARE(readBytes(program.path("tfc/default.tfc")), unusual);
 
         click(program.forms->show<Form9>(), "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "File Default.tfc saved.");
+        QCOMPARE(program.takeOnlyMessage(), "Information: File Default.tfc saved.");
         QCOMPARE(readBytes(program.path("Default.TFC")).split('\n').mid(0, 5),
             (QByteArrayList{"Caf\xe9 \x80 \x92\r", QByteArray(40000, 'r') + '\r',
                 QByteArray("3\0"
@@ -131,18 +131,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("extension added again") << "x.tfc"
                                                << "x.tfc.TFC"
-                                               << "File x.tfc.tfc saved.";
+                                               << "Information: File x.tfc.tfc saved.";
         QTest::newRow("empty") << ""
                                << ".TFC"
-                               << "File .tfc saved.";
+                               << "Information: File .tfc saved.";
         QTest::newRow("blanks kept") << " my set "
                                      << " my set .TFC"
-                                     << "File  my set .tfc saved.";
+                                     << "Information: File  my set .tfc saved.";
         QTest::newRow("colon first") << ":colon"
                                      << ":colon.TFC"
-                                     << "File :colon.tfc saved.";
-        const QString refused = "Cannot save the settings as \"%1\": a file name cannot hold / or \\ or characters "
-                                "the file system refuses. The file goes into the program folder.";
+                                     << "Information: File :colon.tfc saved.";
+        const QString refused
+            = "Warning: Cannot save the settings as \"%1\": a file name cannot hold / or \\ or characters "
+              "the file system refuses. The file goes into the server folder.";
         QTest::newRow("slash") << "../escape"
                                << "" << refused.arg("../escape");
         QTest::newRow("backslash") << "..\\escape"
@@ -185,7 +186,7 @@ private Q_SLOTS:
         QWidget* dialog = file == "Default.TFC" ? static_cast<QWidget*>(program.forms->show<Form9>())
                                                 : program.forms->show<Form4>();
         click(dialog, "Command1");
-        QCOMPARE(program.takeOnlyMessage(), "Cannot write " + program.path(file) + ": the file is read-only.");
+        QCOMPARE(program.takeOnlyMessage(), "Warning: Cannot write " + program.path(file) + ": the file is read-only.");
         QVERIFY(dialog->isVisible());
         QCOMPARE(readBytes(program.path(file)), "old\r\n");
     }

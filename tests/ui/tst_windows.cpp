@@ -12,6 +12,7 @@
 #include "ui/Form9.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -272,6 +273,45 @@ private Q_SLOTS:
                         qPrintable(name + "'s caption covers " + other->objectName()));
             }
         }
+    }
+
+    // A screen reader names each text box and list after the label beside it.
+    void namedForScreenReaders_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QStringList>("names");
+        // clang-format off
+        QTest::newRow("Form1") << "Form1" << QStringList{"Text1=Server Name", "Text2=Remote Console Password", "Text3=Time Limit",
+            "Text4=Server Password", "Text5=Max Players", "Text6=Max Data", "Text7=Min Data", "Text8=Start Map"};
+        QTest::newRow("Form2") << "Form2" << QStringList{"Combo1=Scout", "Combo2=Sniper", "Combo3=Soldier", "Combo4=DemoMan",
+            "Combo5=Medic", "Combo6=HWGuy", "Combo7=Pyro", "Combo8=Spy", "Combo9=Engineer"};
+        QTest::newRow("Form6") << "Form6" << QStringList{"Text1=Gravity", "Text2=Frequency", "Text3=Limit", "Text4=Client Trace", "Text5=Max Speed"};
+        QTest::newRow("Form7") << "Form7" << QStringList{"Text1=Respawn Delay"};
+        QTest::newRow("Form9") << "Form9" << QStringList{"Text1=Enter File Name"};
+        // clang-format on
+    }
+
+    void namedForScreenReaders()
+    {
+        QFETCH(QString, form);
+        QFETCH(QStringList, names);
+        ProgramUnderTest program;
+        QWidget* window = openWindow(program, form);
+        QStringList named;
+        for (QWidget* control : controlsOf(window)) {
+            if (!control->inherits("QLineEdit") && !control->inherits("QComboBox"))
+                continue;
+            const QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+            QString label; // a frame around a control labels it too
+            for (const auto& [labelling, relation] : reader->relations(QAccessible::Label))
+                label += labelling->object()->inherits("QLabel") ? labelling->text(QAccessible::Name) : "";
+            named << control->objectName() + "=" + label;
+            if (control->inherits("QLineEdit"))
+                QCOMPARE(reader->text(QAccessible::Name), named.last().section('=', 1));
+        }
+        named.sort();
+        names.sort();
+        QCOMPARE(named, names);
     }
 
     void centringArithmetic_data()

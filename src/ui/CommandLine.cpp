@@ -1,0 +1,47 @@
+#include "ui/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+int print(std::FILE* stream, const QString& text, int exitCode)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    return exitCode;
+}
+
+} // namespace
+
+std::optional<int> takeCommandLine(int argc, char* argv[], QString& serverFolder)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Edits the settings of a Team Fortress Classic dedicated server, writes its tfc/server.cfg "
+                       "and starts it."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("SERVER_FOLDER"),
+        QStringLiteral("The server's installation folder, which holds tfc and hlds_run or HLDS.EXE."),
+        QStringLiteral("[SERVER_FOLDER]"));
+    const int wrong = 2;
+    if (!parser.parse(arguments))
+        return print(stderr, parser.errorText() + QLatin1Char('\n'), wrong);
+    if (parser.isSet(help))
+        return print(
+            stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quillmont")), 0);
+    if (parser.isSet(version))
+        return print(stdout, QStringLiteral("Quillmont " QUILLMONT_VERSION "\n"), 0);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return print(stderr, QStringLiteral("Quillmont works on one server folder at a time.\n"), wrong);
+    if (!positional.isEmpty() && !QFileInfo(positional.first()).isDir())
+        return print(stderr, QStringLiteral("%1 is not a folder.\n").arg(positional.first()), wrong);
+    serverFolder = positional.value(0);
+    return std::nullopt;
+}

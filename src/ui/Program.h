@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// Runs Quillmont in the application that main() made: picks the server folder, keeps to one
+// program for it, shows the main window and runs until the program ends. Gives the exit code.
+int runQuillmont(const QString& requestedFolder);

@@ -1,0 +1,55 @@
+#include "ui/ServerFolder.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QSettings>
+
+namespace {
+
+std::function<QString()> folderAnswer;
+
+const QString lastServerFolder = QStringLiteral("lastServerFolder");
+
+QSettings programSettings()
+{
+    return QSettings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmont"), QStringLiteral("Quillmont"));
+}
+
+QString askForServerFolder()
+{
+    if (folderAnswer)
+        return folderAnswer();
+    return QFileDialog::getExistingDirectory(nullptr,
+        QStringLiteral("Quillmont: choose the server folder, the one that holds tfc and hlds_run or HLDS.EXE"));
+}
+
+} // namespace
+
+bool holdsModFolder(const QString& folder)
+{
+    return !folder.isEmpty() && QDir(folder).exists(QStringLiteral("tfc"));
+}
+
+QString chooseServerFolder(const QString& requested, const QString& programFolder)
+{
+    QSettings remembered = programSettings();
+    QString folder = requested;
+    if (folder.isEmpty() && holdsModFolder(programFolder))
+        return programFolder;
+    if (folder.isEmpty() && holdsModFolder(remembered.value(lastServerFolder).toString()))
+        folder = remembered.value(lastServerFolder).toString();
+    if (folder.isEmpty())
+        folder = askForServerFolder();
+    if (folder.isEmpty())
+        return programFolder;
+    folder = QDir(folder).absolutePath();
+    if (holdsModFolder(folder))
+        remembered.setValue(lastServerFolder, folder);
+    return folder;
+}
+
+void answerFolderQuestionsForTests(std::function<QString()> answer)
+{
+    folderAnswer = std::move(answer);
+}
