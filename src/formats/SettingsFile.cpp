@@ -142,7 +142,7 @@ qint16 choiceFromLine(const QString& line)
     const QRegularExpressionMatch match = number.match(line);
     if (!match.hasMatch())
         return 0;
-    bool ok = false;
+    bool ok{};
     const qlonglong value = match.captured(1).toLongLong(&ok);
     if (!ok || value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
         return 0;

@@ -97,8 +97,11 @@ void buildControls(QWidget* client, std::span<const Control> controls)
         else
             widget->setFocusPolicy(Qt::NoFocus);
     }
-    std::stable_sort(
-        focusOrder.begin(), focusOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(focusOrder.begin(), focusOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    const auto shared = std::adjacent_find(
+        focusOrder.begin(), focusOrder.end(), [](const auto& a, const auto& b) { return a.first == b.first; });
+    if (shared != focusOrder.end())
+        qFatal("two controls share place %d in the tab order", shared->first);
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
     // The window opens with the focus on the first control of the tab order.

@@ -37,12 +37,26 @@ QByteArray factoryFullLayout()
     return readBytes(TEST_DATA "/factory-default.tfc");
 }
 
-QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
+namespace {
+
+QByteArray withLines(const QByteArray& file, const QMap<int, QByteArray>& lines)
 {
-    QList<QByteArray> all = factoryFullLayout().split('\n');
+    QList<QByteArray> all = file.split('\n');
     for (auto it = lines.begin(); it != lines.end(); ++it)
         all[it.key() - 1] = it.value() + '\r';
     return all.join('\n');
+}
+
+} // namespace
+
+QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
+{
+    return withLines(factoryFullLayout(), lines);
+}
+
+QByteArray serverCfgWith(const QMap<int, QByteArray>& lines)
+{
+    return withLines(readBytes(TEST_DATA "/factory-server.cfg"), lines);
 }
 
 void makeReadOnly(const QString& path)

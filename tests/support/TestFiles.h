@@ -17,10 +17,11 @@ void writeBytes(const QString& path, const QByteArray& bytes);
 // The lines as a file of ours holds them: UTF-8 here, each line ended by CR LF.
 QByteArray crlfLines(const QStringList& lines);
 
-// default.tfc as the factory settings give it, byte for byte, and with the given lines (1 to 52)
-// replaced.
+// default.tfc and server.cfg as the factory settings give them, byte for byte, and with the given
+// lines (counted from 1) replaced.
 QByteArray factoryFullLayout();
 QByteArray settingsFileWith(const QMap<int, QByteArray>& lines);
+QByteArray serverCfgWith(const QMap<int, QByteArray>& lines);
 
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);

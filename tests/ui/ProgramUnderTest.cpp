@@ -1,14 +1,22 @@
 #include "ProgramUnderTest.h"
 
 #include "ui/Form1.h"
+#include "ui/Form10.h"
+#include "ui/Form2.h"
+#include "ui/Form3.h"
+#include "ui/Form4.h"
+#include "ui/Form5.h"
+#include "ui/Form6.h"
+#include "ui/Form7.h"
+#include "ui/Form8.h"
+#include "ui/Form9.h"
 #include "ui/LookAndFeel.h"
 #include "ui/MessageBox.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QRadioButton>
 
 namespace {
 
@@ -20,6 +28,11 @@ void hideOffscreenNotices()
               if (!text.startsWith("This plugin does not support"))
                   shown(type, context, text);
           });
+}
+
+template <typename F> QWidget* show(Forms& forms)
+{
+    return forms.show<F>();
 }
 
 } // namespace
@@ -49,48 +62,59 @@ ProgramUnderTest::~ProgramUnderTest()
 
 Form1* ProgramUnderTest::start()
 {
-    Form1* form = forms->show<Form1>();
+    return static_cast<Form1*>(open("Form1"));
+}
+
+QWidget* ProgramUnderTest::open(const QString& form)
+{
+    static const QMap<QString, QWidget* (*)(Forms&)> openers{{"Form1", &show<Form1>}, {"Form2", &show<Form2>},
+        {"Form3", &show<Form3>}, {"Form4", &show<Form4>}, {"Form5", &show<Form5>}, {"Form6", &show<Form6>},
+        {"Form7", &show<Form7>}, {"Form8", &show<Form8>}, {"Form9", &show<Form9>}, {"Form10", &show<Form10>}};
+    QWidget* window = openers.value(form)(*forms);
+    if (!QTest::qWaitForWindowActive(window))
+        qWarning() << form << "did not become active";
     QCoreApplication::processEvents();
-    return form;
+    return window;
 }
 
-QString ProgramUnderTest::takeOnlyMessage()
+QStringList statesOf(const QWidget* window, const QStringList& controls)
 {
-    if (messages.size() != 1)
-        qWarning() << "expected one message, got" << messages;
-    return messages.size() == 1 ? messages.takeFirst() : QString();
+    QStringList states;
+    for (const QString& control : controls) {
+        const QString name = control.section('=', 0, 0);
+        QWidget* widget = child(window, name);
+        if (auto* list = qobject_cast<QComboBox*>(widget))
+            states << name + '=' + list->currentText();
+        else if (auto* box = qobject_cast<QLineEdit*>(widget))
+            states << name + '=' + box->text();
+        else
+            states << name + '=' + (qobject_cast<QAbstractButton*>(widget)->isChecked() ? "on" : "off");
+    }
+    return states;
 }
 
-QString stateOf(const QWidget* window, const QString& control)
+void operate(const QWidget* window, const QStringList& controlsAndStates)
 {
-    QWidget* widget = child(window, control);
-    if (auto* box = qobject_cast<QLineEdit*>(widget))
-        return box->text();
-    if (auto* list = qobject_cast<QComboBox*>(widget))
-        return list->currentText();
-    return qobject_cast<QAbstractButton*>(widget)->isChecked() ? "on" : "off";
-}
-
-void operate(const QWidget* window, const QString& controlAndState)
-{
-    const QString control = controlAndState.section('=', 0, 0);
-    const QString state = controlAndState.section('=', 1);
-    QWidget* widget = child(window, control);
-    QLineEdit* box = qobject_cast<QLineEdit*>(widget);
-    if (auto* list = qobject_cast<QComboBox*>(widget))
-        box = list->lineEdit();
-    if (box) {
+    for (const QString& controlAndState : controlsAndStates) {
+        const QString state = controlAndState.section('=', 1);
+        QWidget* widget = child(window, controlAndState.section('=', 0, 0));
+        QLineEdit* box = qobject_cast<QLineEdit*>(widget);
+        if (auto* list = qobject_cast<QComboBox*>(widget))
+            box = list->lineEdit();
+        if (!box) {
+            if (statesOf(window, {controlAndState}) != QStringList{controlAndState})
+                QTest::mouseClick(widget, Qt::LeftButton);
+            continue;
+        }
         box->setFocus(Qt::MouseFocusReason);
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Backspace);
         // Key by key where the test library has keys for the characters.
-        if (std::all_of(state.begin(), state.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        if (std::all_of(state.begin(), state.end(), [](QChar c) { return c.unicode() < 0x80 && c.unicode() > 0; }))
             QTest::keyClicks(box, state);
         else
             box->insert(state);
         QTest::keyClick(box, Qt::Key_Return);
-    } else if (stateOf(window, control) != state) {
-        QTest::mouseClick(widget, Qt::LeftButton);
     }
 }
 

@@ -22,11 +22,12 @@ public:
     explicit ProgramUnderTest(const std::optional<QByteArray>& defaultTfc = factoryFullLayout());
     ~ProgramUnderTest();
 
-    // Starts the program as main() does: shows the main window and lets it settle.
+    // Starts the program as it starts: shows the main window and lets it settle.
     Form1* start();
+    // Opens a window by its name, "Form1" to "Form10", as its menu entry does, and lets it settle.
+    QWidget* open(const QString& form);
 
     QString path(const QString& relative) const { return folder + '/' + relative; }
-    QString takeOnlyMessage();
 
     QTemporaryDir dir;
     QString folder;
@@ -45,21 +46,20 @@ template <typename Widget = QWidget> Widget* child(const QWidget* window, const 
     return widget;
 }
 
-// A control's state in words: a text box's or list's text, "on" or "off" for a check box or an
-// option button.
-QString stateOf(const QWidget* window, const QString& control);
+// The controls' states as "Name=state", for each "Name=..." given: a text box's or list's text,
+// "on" or "off" for a check box or an option button.
+QStringList statesOf(const QWidget* window, const QStringList& controls);
 
-// Works a control as the operator would, from "Name=state": types a text box's or list's text,
-// clicks a check box or option button into the state.
-void operate(const QWidget* window, const QString& controlAndState);
+// Works each control as the operator would, from "Name=state": types a text box's or list's
+// text, clicks a check box or option button into the state.
+void operate(const QWidget* window, const QStringList& controlsAndStates);
 
 void click(const QWidget* window, const QString& button);
 
 // Lets destroyed windows go, then checks that no window is left over.
 void verifyNoWindowLeft();
 
-// The application every UI test runs in: the program's own look, a cursor that does not blink,
-// and none of the offscreen platform's notices about what it cannot do.
+// The application every UI test runs in: the program's own look, and a cursor that does not blink.
 void prepareUiTests();
 
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \

@@ -1,21 +1,32 @@
 #include "ProgramUnderTest.h"
+#include "ui/Form1.h"
+#include "ui/Form4.h"
 #include "ui/OneWindowPerFolder.h"
 #include "ui/ServerFolder.h"
 
+#include <QCompleter>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
 // Quillmont itself, started as the operator starts it, with its remembered folder kept apart.
-QProcess* startQuillmont(const QStringList& arguments, const QString& configFolder, QObject* parent)
+// Without a display, the program needs the offscreen platform to show its window at all.
+QProcess* startQuillmont(
+    const QStringList& arguments, const QString& configFolder, QObject* parent, const char* platform = "offscreen")
 {
     auto* quillmont = new QProcess(parent);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", configFolder);
+    environment.insert("QT_QPA_PLATFORM", platform);
+    environment.remove("DISPLAY");
     quillmont->setProcessEnvironment(environment);
     quillmont->start(QUILLMONT_PROGRAM, arguments);
     return quillmont;
@@ -23,7 +34,8 @@ QProcess* startQuillmont(const QStringList& arguments, const QString& configFold
 
 } // namespace
 
-// Quillmont as a program: its command line, the server folder it works in, one per folder.
+// Quillmont as a program: its command line, the server folder it works in, one per folder,
+// starting the server, and ending.
 class ProgramTest : public QObject {
     Q_OBJECT
 
@@ -52,120 +64,233 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, output);
-        QProcess quillmont;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        environment.remove("DISPLAY");
-        quillmont.setProcessEnvironment(environment);
-        quillmont.start(QUILLMONT_PROGRAM, arguments);
-        QVERIFY(quillmont.waitForFinished(10000));
-        QCOMPARE(quillmont.exitCode(), exitCode);
-        const QString printed
-            = QString::fromLocal8Bit(exitCode ? quillmont.readAllStandardError() : quillmont.readAllStandardOutput());
+        QProcess* quillmont = startQuillmont(arguments, dir.path(), this, "xcb");
+        QVERIFY(quillmont->waitForFinished(10000));
+        QCOMPARE(quillmont->exitCode(), exitCode);
+        const QString printed = exitCode ? quillmont->readAllStandardError() : quillmont->readAllStandardOutput();
         QVERIFY2(exitCode ? printed == output : printed.startsWith(output), qPrintable(printed));
     }
 
     // The argument, else the program's folder with tfc, else the one used last if it still has
-    // tfc, else the operator's choice; a folder with tfc is remembered.
+    // tfc, else the operator's choice (none: not asked; "cancel"); a folder with tfc is remembered.
     void serverFolder_data()
     {
         QTest::addColumn<QString>("argument");
-        QTest::addColumn<bool>("programFolderHoldsTfc");
+        QTest::addColumn<QString>("programFolder");
         QTest::addColumn<QString>("remembered");
-        QTest::addColumn<QString>("answer"); // none: not asked
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("rememberedAfter");
-        // Server folders: "server" holds tfc, "other" does not, "gone" did; "program" is Quillmont's.
+        // Folders: "server" and "installed" hold tfc, "other" and "bare" do not, "gone" is gone.
         // clang-format off
-        QTest::newRow("argument") << "server" << true << "" << "" << "server" << "server";
-        QTest::newRow("argument without tfc") << "other" << true << "" << "" << "other" << "";
-        QTest::newRow("program folder") << "" << true << "server" << "" << "program" << "server";
-        QTest::newRow("used last") << "" << false << "server" << "" << "server" << "server";
-        QTest::newRow("used last, gone") << "" << false << "gone" << "server" << "server" << "server";
-        QTest::newRow("chosen") << "" << false << "" << "server" << "server" << "server";
-        QTest::newRow("none chosen") << "" << false << "" << "cancel" << "program" << "";
+        QTest::newRow("argument") << "server" << "installed" << "" << "" << "server" << "server";
+        QTest::newRow("argument without tfc") << "other" << "installed" << "" << "" << "other" << "";
+        QTest::newRow("program folder") << "" << "installed" << "server" << "" << "installed" << "server";
+        QTest::newRow("used last") << "" << "bare" << "server" << "" << "server" << "server";
+        QTest::newRow("used last, gone") << "" << "bare" << "gone" << "server" << "server" << "server";
+        QTest::newRow("chosen") << "" << "bare" << "" << "server" << "server" << "server";
+        QTest::newRow("none chosen") << "" << "bare" << "" << "cancel" << "bare" << "";
         // clang-format on
     }
 
     void serverFolder()
     {
         QFETCH(QString, argument);
-        QFETCH(bool, programFolderHoldsTfc);
+        QFETCH(QString, programFolder);
         QFETCH(QString, remembered);
         QFETCH(QString, answer);
         QFETCH(QString, chosen);
         QFETCH(QString, rememberedAfter);
         QTemporaryDir folders;
         const auto path = [&folders](const QString& name) { return name.isEmpty() ? name : folders.filePath(name); };
-        for (const char* folder : {"server/tfc", "other", "program"})
+        for (const char* folder : {"server/tfc", "other", "installed/tfc", "bare"})
             QDir().mkpath(path(folder));
-        if (programFolderHoldsTfc)
-            QDir().mkpath(path("program/tfc"));
         QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmont", "Quillmont");
-        settings.clear();
         settings.setValue("lastServerFolder", path(remembered));
         settings.sync();
-        QString asked = "none";
-        answerFolderQuestionsForTests([&] {
-            asked = answer;
-            return answer == "cancel" ? QString() : path(answer);
-        });
-        QCOMPARE(chooseServerFolder(path(argument), path("program")), path(chosen));
+        QString asked;
+        answerFolderQuestionsForTests([&] { return (asked = answer) == "cancel" ? QString() : path(answer); });
+        QCOMPARE(chooseServerFolder(path(argument), path(programFolder)), path(chosen));
         answerFolderQuestionsForTests({});
-        QCOMPARE(asked, answer.isEmpty() ? "none" : answer);
+        QCOMPARE(asked, answer);
         settings.sync();
         QCOMPARE(settings.value("lastServerFolder").toString(),
             path(rememberedAfter.isEmpty() ? remembered : rememberedAfter));
     }
 
-    // A second start brings the first one's window forward; a start for another folder runs.
-    void oneWindowPerFolder()
+    // A second start brings the first one's window forward and ends; another user's Quillmont,
+    // which cannot be reached, only its lock seen, stops a start that says why; a program that
+    // crashed leaves nothing that stops the next.
+    void oneProgramPerFolder()
     {
         ProgramUnderTest program;
-        OneWindowPerFolder first(program.folder);
-        QSignalSpy wanted(&first, &OneWindowPerFolder::windowWanted);
-        QCOMPARE(first.claim(), OneWindowPerFolder::Claim::Granted);
-        QCOMPARE(OneWindowPerFolder(program.folder).claim(), OneWindowPerFolder::Claim::BroughtForward);
-        QTRY_COMPARE(wanted.count(), 1);
-        QCOMPARE(OneWindowPerFolder(program.dir.path()).claim(), OneWindowPerFolder::Claim::Granted);
-        QCOMPARE(program.messages, QStringList());
-    }
-
-    // Another user's Quillmont cannot be reached, only its lock seen: this start stops and says why.
-    void folderInUse()
-    {
-        ProgramUnderTest program;
+        {
+            OneWindowPerFolder first(program.folder);
+            QSignalSpy wanted(&first, &OneWindowPerFolder::windowWanted);
+            QCOMPARE(first.claim(), OneWindowPerFolder::Claim::Granted);
+            QCOMPARE(OneWindowPerFolder(program.folder).claim(), OneWindowPerFolder::Claim::BroughtForward);
+            QTRY_COMPARE(wanted.count(), 1);
+            QCOMPARE(OneWindowPerFolder(program.dir.path()).claim(), OneWindowPerFolder::Claim::Granted);
+        }
         QLockFile otherUsers(program.path(".quillmont.lock"));
         QVERIFY(otherUsers.tryLock());
         QCOMPARE(OneWindowPerFolder(program.folder).claim(), OneWindowPerFolder::Claim::InUse);
         QCOMPARE(program.messages,
-            QStringList{
-                QString("Warning: The server folder %1 is in use by another Quillmont (process %2 on %3). Close "
-                        "that one first, or start Quillmont for another server folder.")
-                    .arg(program.folder)
-                    .arg(QCoreApplication::applicationPid())
-                    .arg(QSysInfo::machineHostName())});
-    }
+            QStringList{QString("Warning: The server folder %1 is in use by another Quillmont (process %2 on %3). "
+                                "Close that one first, or start Quillmont for another server folder.")
+                            .arg(program.folder)
+                            .arg(QCoreApplication::applicationPid())
+                            .arg(QSysInfo::machineHostName())});
+        otherUsers.unlock();
 
-    // Between programs: the second start ends at once; a crash leaves nothing that stops the next.
-    void secondStartsAndCrashes()
-    {
-        ProgramUnderTest program;
         QProcess* first = startQuillmont({program.folder}, dir.path(), this);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(program.path(".quillmont.lock")), 10000);
-        QProcess* second = startQuillmont({program.folder}, dir.path(), this);
-        QVERIFY(second->waitForFinished(10000));
-        QCOMPARE(second->exitCode(), 0);
-        QCOMPARE(first->state(), QProcess::Running);
         first->kill();
         QVERIFY(first->waitForFinished());
         QProcess* afterCrash = startQuillmont({program.folder}, dir.path(), this);
         QVERIFY(!afterCrash->waitForFinished(1500));
-        QProcess* third = startQuillmont({program.folder}, dir.path(), this);
-        QVERIFY(third->waitForFinished(10000));
-        QCOMPARE(third->exitCode(), 0);
+        QProcess* second = startQuillmont({program.folder}, dir.path(), this);
+        QVERIFY(second->waitForFinished(10000));
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(afterCrash->state(), QProcess::Running);
         afterCrash->kill();
         afterCrash->waitForFinished();
+    }
+
+    // The program starts all the same, from the factory settings, and says why; the file stays.
+    void unreadableSettingsFile_data()
+    {
+        QTest::addColumn<std::optional<QByteArray>>("contents");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << std::optional<QByteArray>() << "No such file or directory";
+        const QByteArray fourteenLines = factoryFullLayout().split('\n').mid(0, 14).join('\n') + '\n';
+        QTest::newRow("short") << std::optional(fourteenLines) << "it has only 14 lines, and a settings file has 52.";
+    }
+
+    void unreadableSettingsFile()
+    {
+        QFETCH(std::optional<QByteArray>, contents);
+        QFETCH(QString, reason);
+        ProgramUnderTest program(contents);
+        QVERIFY(program.start()->isVisible());
+        QCOMPARE(program.messages,
+            QStringList{"Warning: Cannot read " + program.path("tfc/default.tfc") + ": " + reason
+                + "\n\nQuillmont is using its factory settings until you save new defaults with File, Default "
+                  "Settings."});
+        QCOMPARE(QFileInfo::exists(program.path("tfc/default.tfc")), bool(contents));
+        if (contents)
+            QCOMPARE(readBytes(program.path("tfc/default.tfc")), *contents);
+        QCOMPARE(program.settings.hostname + program.settings.tfc_respawndelay, "Team Fortress Classic0.0");
+    }
+
+    // The server starts in the server folder with the player limit and map of the record, not
+    // those typed since the last Write Config, and its output goes to server-console.log there.
+    void startServer_data()
+    {
+        QTest::addColumn<QString>("files");
+        QTest::addColumn<QString>("startMap");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("started");
+        const QString question = "Question: The map %1 is not in tfc/maps. Start the server anyway?";
+        // clang-format off
+        QTest::newRow("without tfc/maps") << "HLDS.EXE" << "2fort;touch x|$(id)" << QMessageBox::No << "" << true;
+        QTest::newRow("a map in tfc/maps") << "HLDS.EXE tfc/maps/2FORT.bsp" << "2fort" << QMessageBox::No << "" << true;
+        QTest::newRow("another map, started") << "HLDS.EXE tfc/maps/2fort.bsp" << "well" << QMessageBox::Yes << question.arg("well") << true;
+        QTest::newRow("another map, not started") << "HLDS.EXE tfc/maps/2fort.bsp" << "well" << QMessageBox::No << question.arg("well") << false;
+        QTest::newRow("no log") << "HLDS.EXE server-console.log/" << "2fort" << QMessageBox::No
+            << "Warning: The server's output is not kept: cannot write %1/server-console.log: Is a directory" << true;
+        QTest::newRow("no server program") << "" << "2fort" << QMessageBox::No << "Warning: Cannot start the server: %1 holds no HLDS.EXE or hlds_run." << false;
+        QTest::newRow("NUL in the map") << "HLDS.EXE" << "2fort" + QString(QChar(0)) << QMessageBox::No
+            << "Warning: Cannot start the server: Start Map (start_map) holds a NUL character, which a command line cannot carry." << false;
+        // clang-format on
+    }
+
+    void startServer()
+    {
+        QFETCH(QString, files);
+        QFETCH(QString, startMap);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(QString, message);
+        QFETCH(bool, started);
+        ProgramUnderTest program;
+        for (const QString& file : files.split(' ', Qt::SkipEmptyParts)) {
+            QDir().mkpath(program.path(file.section('/', 0, -2)));
+            if (file == "HLDS.EXE")
+                QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path(file)));
+            else if (!file.endsWith('/'))
+                writeBytes(program.path(file), "");
+        }
+        program.answer = answer;
+        QWidget* main = program.start();
+        operate(main, {"Text5=20"});
+        click(main, "Command1");
+        operate(main, {"Text5=99"});
+        program.settings.start_map = startMap;
+        program.messages.clear();
+        click(main, "Command2");
+        QCOMPARE(program.messages, message.isEmpty() ? QStringList() : QStringList{message.arg(program.folder)});
+        QTest::qWait(started ? 0 : 300);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), started, 10000);
+        if (!started)
+            return;
+        const QByteArray server = program.path("HLDS.EXE").toUtf8();
+        QCOMPARE(readBytes(program.path("standin-report.txt")).split('\n').mid(1, 8),
+            (QByteArrayList{"program: " + server, "working folder: " + program.folder.toUtf8(), "argument 1: -game",
+                "argument 2: tfc", "argument 3: -maxplayers", "argument 4: 20", "argument 5: +map",
+                "argument 6: " + startMap.section(' ', 0, 0).toUtf8()}));
+        if (message.contains("output"))
+            return;
+        const QRegularExpression logged("^--- \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "
+            + QRegularExpression::escape(server) + " -game tfc -maxplayers 20 \\+map "
+            + QRegularExpression::escape(startMap) + "\nStand-in dedicated server\n");
+        QTRY_VERIFY(logged.match(QString::fromUtf8(readBytes(program.path("server-console.log")))).hasMatch());
+    }
+
+    // Start Map completes from the maps in tfc/maps, in any case.
+    void startMapCompletesFromTheMaps()
+    {
+        ProgramUnderTest program;
+        QDir().mkpath(program.path("tfc/maps"));
+        for (const char* map : {"2FORT.bsp", "well.BSP", "notes.txt"})
+            writeBytes(program.path("tfc/maps/") + map, "");
+        QCompleter* completer = child<QLineEdit>(program.start(), "Text8")->completer();
+        QCOMPARE(completer->completionModel()->rowCount(), 2);
+        completer->setCompletionPrefix("2f");
+        QCOMPARE(completer->currentCompletion(), "2FORT");
+        completer->setCompletionPrefix("WE");
+        QCOMPARE(completer->currentCompletion(), "well");
+    }
+
+    // Every way out ends the program at once, saving nothing; File, Exit unloads every window first.
+    void exits_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Exit button") << "Command3";
+        QTest::newRow("close box") << "close";
+        QTest::newRow("File, Exit") << "menuExit";
+    }
+
+    void exits()
+    {
+        QFETCH(QString, way);
+        ProgramUnderTest program;
+        QWidget* main = program.start();
+        operate(main, {"Check1=on"});
+        click(program.open("Form4"), "Command2"); // hidden, still loaded
+        QTimer::singleShot(0, main, [&] {
+            if (way == "close")
+                main->close();
+            else if (way == "menuExit")
+                child<QAction>(main, way)->trigger();
+            else
+                click(main, way);
+        });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        if (way == "menuExit")
+            QCOMPARE(program.forms->loaded<Form4>(), nullptr);
+        QCOMPARE(readBytes(program.path("tfc/default.tfc")), factoryFullLayout());
     }
 };
 

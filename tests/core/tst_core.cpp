@@ -1,0 +1,456 @@
+#include "TestFiles.h"
+#include "formats/SafeSave.h"
+#include "formats/ServerCfg.h"
+#include "formats/SettingsFile.h"
+#include "launch/ServerLaunch.h"
+#include "settings/FactorySettings.h"
+#include "settings/ServerSettings.h"
+
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(TextField)
+
+namespace {
+
+using S = ServerSettings;
+
+// The lines of default.tfc that hold a text value: all but the headers, the version and the team
+// damage numbers.
+const QList<int> valueLines{4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 17, 18, 20, 21, 22, 23, 24, 25, 26, 27, 29, 37,
+    38, 39, 40, 41, 42, 43, 44, 45, 47, 48, 49, 50, 51, 52};
+
+// The longest server name that leaves the factory default.tfc at exactly 1 MiB.
+const qsizetype largestValue = 1024 * 1024 - factoryFullLayout().size() + qsizetype(strlen("Team Fortress Classic"));
+
+QByteArray everyValueLine(const QByteArray& value)
+{
+    QMap<int, QByteArray> lines;
+    for (int line : valueLines)
+        lines[line] = value;
+    return settingsFileWith(lines);
+}
+
+ServerSettings factoryWith(TextField field, const QString& value)
+{
+    ServerSettings settings;
+    applyFactorySettings(settings);
+    settings.file_version = "0.3";
+    settings.*field = value;
+    return settings;
+}
+
+// Saves with this process allowed no file beyond `limit` bytes, the way a full disk stops a write.
+std::optional<Failure> saveWithin(rlim_t limit, const QString& path, const QByteArray& contents)
+{
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limited{limit, saved.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const std::optional<Failure> failure = saveWhole(path, contents);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    return failure;
+}
+
+} // namespace
+
+// default.tfc, server.cfg, the way every file is saved, and the server's command line: exact
+// bytes and every refusal.
+class CoreTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("default.tfc");
+
+    // Reads a settings file and writes it back in the character set it came in.
+    QByteArray readAndWriteBack(const QByteArray& contents, ServerSettings& settings)
+    {
+        writeBytes(dir.filePath("read.tfc"), contents);
+        TextEncoding encoding{};
+        if (const std::optional<Failure> failure = readFullLayout(dir.filePath("read.tfc"), settings, encoding))
+            return failure->message.toUtf8();
+        return writeFullLayout(path, settings, encoding) ? "unwritable" : readBytes(path);
+    }
+
+    std::optional<Failure> writeServerCfg(const ServerSettings& settings, TextEncoding encoding)
+    {
+        SafeSave file(dir.filePath("server.cfg"));
+        if (auto failure = file.open())
+            return failure;
+        return ::writeServerCfg(file, settings, encoding);
+    }
+
+private Q_SLOTS:
+    // A file comes back byte for byte whatever its character set, hand-edited line ends and
+    // headers, and a team damage line in number form; the last column is the respawn delay read.
+    void readAndWrittenBack_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("read");
+        const QByteArray factory = factoryFullLayout();
+        QByteArray c1, latin1;
+        for (int byte = 0x80; byte <= 0xff; ++byte)
+            (byte < 0xa0 ? c1 : latin1) += char(byte);
+        const auto row = [](const char* name, const QByteArray& value, const QString& read) {
+            QTest::newRow(name) << everyValueLine(value) << everyValueLine(value) << read;
+        };
+        // clang-format off
+        row("empty", "", "");
+        row("blanks, commas and quotes", "  \"Fast\", fair  ", "  \"Fast\", fair  ");
+        row("very long", QByteArray(5000, 'x'), QString(5000, 'x'));
+        row("Windows-1252 E9", "Caf\xe9", "Café");
+        row("Windows-1252 80 to 9F", c1, QString(QStringDecoder("windows-1252").decode(c1)));
+        row("Windows-1252 A0 to FF", latin1, QString::fromLatin1(latin1));
+        row("UTF-8 and a lone E9", "Caf\xc3\xa9 \xe9", "CafÃ© é");
+        row("UTF-8 C3 A9", "Caf\xc3\xa9", "Café");
+        row("UTF-8 four bytes", "\xf0\x9f\x8e\xae", QString::fromUcs4(U"\U0001F3AE"));
+        row("byte-order mark", "\xef\xbb\xbfServer", QStringView(u"\uFEFFServer").toString());
+        row("two byte-order marks", "\xef\xbb\xbf\xef\xbb\xbf", QStringView(u"\uFEFF\uFEFF").toString());
+        row("NUL", QByteArray("a\0b", 3), QStringView(u"a\0b", 3).toString());
+        row("tab", "\ta\t", "\ta\t");
+        QTest::newRow("lone E9 at the very end") << factory.chopped(2) + "\xe9" << factory.chopped(2) + "\xe9\r\n" << "0.0é";
+        QTest::newRow("LF") << QByteArray(factory).replace("\r\n", "\n") << factory << "0.0";
+        QTest::newRow("CR") << QByteArray(factory).replace("\r\n", "\r") << factory << "0.0";
+        QTest::newRow("no ending on the last line") << factory.chopped(2) << factory << "0.0";
+        QTest::newRow("lines after the 52nd") << factory + "line 53\r\nline 60\r\n" << factory << "0.0";
+        QTest::newRow("other headers") << settingsFileWith({{1, ""}, {46, "anything"}}) << factory << "0.0";
+        for (const auto& [line, number] : QList<std::pair<QByteArray, QByteArray>>{{" 2 ", " 2 "}, {" -1 ", "-1 "}, {"\t+3", " 3 "},
+                 {"-32768", "-32768 "}, {"x", " 0 "}, {"70000", " 0 "}, {"99999999999999999999", " 0 "}, {"1.0", " 0 "}, {"- 1", " 0 "}})
+            QTest::newRow("team damage " + line) << settingsFileWith({{32, line}}) << settingsFileWith({{32, number}}) << "0.0";
+        // clang-format on
+    }
+
+    void readAndWrittenBack()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, written);
+        QFETCH(QString, read);
+        ServerSettings settings;
+        QCOMPARE(readAndWriteBack(file, settings), written);
+        QCOMPARE(settings.tfc_respawndelay, read);
+    }
+
+    void refusedReadsLeaveTheRecordAlone_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("reason");
+        const QByteArray full = factoryFullLayout();
+        const QString notPlain = "it is not a plain file but a folder, device or pipe.";
+        // clang-format off
+        QTest::newRow("51 lines") << "file" << full.left(full.lastIndexOf("0.0\r\n")) << "it has only 51 lines, and a settings file has 52.";
+        QTest::newRow("empty") << "file" << QByteArray() << "it has only 0 lines, and a settings file has 52.";
+        QTest::newRow("larger than 1 MiB") << "file" << full + QByteArray(1024 * 1024, 'x') << "it is larger than 1 MiB, too large for a settings file.";
+        QTest::newRow("missing") << "missing" << QByteArray() << "No such file or directory";
+        QTest::newRow("folder") << "folder" << QByteArray() << notPlain;
+        QTest::newRow("pipe") << "pipe" << QByteArray() << notPlain;
+        // clang-format on
+    }
+
+    void refusedReadsLeaveTheRecordAlone()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, reason);
+        QTemporaryDir folder;
+        const QString refused = folder.filePath("default.tfc");
+        if (kind == "file")
+            writeBytes(refused, contents);
+        else if (kind == "folder")
+            QVERIFY(QDir().mkdir(refused));
+        else if (kind == "pipe")
+            QCOMPARE(mkfifo(QFile::encodeName(refused).constData(), 0600), 0);
+        ServerSettings settings = factoryWith(&S::file_version, "0.3");
+        TextEncoding encoding = TextEncoding::Windows1252;
+        QCOMPARE(messageOf(readFullLayout(refused, settings, encoding)), "Cannot read " + refused + ": " + reason);
+        QCOMPARE(settings, factoryWith(&S::file_version, "0.3"));
+        QCOMPARE(encoding, TextEncoding::Windows1252);
+        if (kind == "file")
+            QCOMPARE(readBytes(refused), contents);
+    }
+
+    // What the game server or the next start would not take back as it is is never written, and
+    // the old file stays; the largest file the reader takes is also the largest the writer writes.
+    void refusedSettingsFiles_data()
+    {
+        QTest::addColumn<TextField>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<TextEncoding>("encoding");
+        QTest::addColumn<bool>("saveAsToo");
+        QTest::addColumn<QString>("refusal");
+        const auto utf8 = TextEncoding::Utf8;
+        const QString cannotHold = " holds characters that %1 cannot hold. Quillmont writes its files in %1, the "
+                                   "character set default.tfc came in, so that every other byte stays as it was.";
+        // clang-format off
+        QTest::newRow("line feed") << &S::mp_teamplay << "21\nsv_cheats 1" << utf8 << true << "mp_teamplay holds a line break, which would split its line.";
+        QTest::newRow("carriage return") << &S::hostname << "host\r" << utf8 << true << "Server Name (hostname) holds a line break, which would split its line.";
+        QTest::newRow("beyond Windows-1252") << &S::cr_spy << "東京" << TextEncoding::Windows1252 << true << "Spy (cr_spy)" + cannotHold.arg("Windows-1252");
+        QTest::newRow("lone surrogate") << &S::sv_password << QString(QChar(0xd800)) << utf8 << false << "Server Password (sv_password)" + cannotHold.arg("UTF-8");
+        QTest::newRow("one byte over 1 MiB") << &S::hostname << QString(largestValue + 1, 'x') << utf8 << false
+            << "the settings would make a file larger than 1 MiB, more than a settings file may hold. Shorten the longest values.";
+        QTest::newRow("exactly 1 MiB") << &S::hostname << QString(largestValue, 'x') << utf8 << false << "";
+        // clang-format on
+    }
+
+    void refusedSettingsFiles()
+    {
+        QFETCH(TextField, field);
+        QFETCH(QString, value);
+        QFETCH(TextEncoding, encoding);
+        QFETCH(bool, saveAsToo);
+        QFETCH(QString, refusal);
+        const ServerSettings settings = factoryWith(field, value);
+        QTemporaryDir folder;
+        const QString full = folder.filePath("default.tfc");
+        const QString saveAs = folder.filePath("Saved.TFC");
+        writeBytes(full, "old\r\n");
+        writeBytes(saveAs, "old\r\n");
+        if (refusal.isEmpty()) {
+            QCOMPARE(writeFullLayout(full, settings, encoding), std::nullopt);
+            ServerSettings read;
+            QCOMPARE(readAndWriteBack(readBytes(full), read).size(), 1024 * 1024);
+            QCOMPARE(read, settings);
+            return;
+        }
+        QCOMPARE(messageOf(writeFullLayout(full, settings, encoding)), "Cannot write " + full + ": " + refusal);
+        if (saveAsToo)
+            QCOMPARE(messageOf(writeSaveAsLayout(saveAs, settings, {}, encoding)),
+                "Cannot write " + saveAs + ": " + refusal);
+        QCOMPARE(readBytes(full) + readBytes(saveAs), "old\r\nold\r\n");
+        QCOMPARE(filesIn(folder.path()), (QStringList{"default.tfc", "Saved.TFC"}));
+    }
+
+    // Random lines, of random bytes or of random UTF-8 text, with random line ends: the reader
+    // takes a complete record or leaves the old one, and every value line comes back byte for byte.
+    void randomFilesAreReadWholeOrNotAtAll()
+    {
+        QRandomGenerator random(20261206);
+        int accepted = 0;
+        for (int round = 0; round < 200; ++round) {
+            const bool utf8 = round % 2;
+            QByteArrayList lines;
+            for (int line = int(random.bounded(40, 64)); line > 0; --line) {
+                QString text;
+                for (int length = int(random.bounded(random.bounded(2) ? 8 : 300)); length > 0; --length)
+                    text += QChar(char16_t(random.bounded(utf8 ? 0xd800 : 256)));
+                lines += (utf8 ? text.toUtf8() : text.toLatin1()).replace('\r', ' ').replace('\n', ' ');
+            }
+            QByteArray contents;
+            for (qsizetype line = 0; line < lines.size(); ++line) {
+                // A CR before an empty line would make one CR LF of the two line ends.
+                static const QByteArray endings[] = {"\r\n", "\n", "\r"};
+                const bool last = line + 1 == lines.size();
+                contents += lines[line] + (last ? "" : endings[random.bounded(lines[line + 1].isEmpty() ? 2 : 3)]);
+            }
+            ServerSettings settings;
+            const QByteArrayList written = readAndWriteBack(contents, settings).split('\n');
+            if (lines.size() < 52) {
+                QCOMPARE(settings, ServerSettings());
+                continue;
+            }
+            ++accepted;
+            for (int line : valueLines)
+                QCOMPARE(written[line - 1], lines[line - 1] + '\r');
+        }
+        QVERIFY2(accepted > 50 && accepted < 150, "random files should be both long enough and too short");
+    }
+
+    // Every value as it stands, in the file's character set, one line changed from the factory
+    // file; or, for each value the console would not apply exactly as it stands or would run as
+    // commands, a refusal, and the old file stays with no temporary file left.
+    void serverCfg_data()
+    {
+        QTest::addColumn<TextField>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<TextEncoding>("encoding");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("written");
+        const auto utf8 = TextEncoding::Utf8;
+        const auto windows = TextEncoding::Windows1252;
+        const QByteArray quote = " holds a double quote (\"), which the game server would take as the end of the value "
+                                 "and run the rest as commands.";
+        const QByteArray semicolon
+            = " holds a semicolon (;), which the game server would take as the start of a new command.";
+        const QByteArray control
+            = " holds a control character (%1), which the game server's console cannot take inside a value.";
+        const QByteArray tooLong
+            = " is longer than 255 bytes (it has 256), more than the game server takes from a value.";
+        const QByteArray version = "the version text on line 2 of default.tfc";
+        const QByteArray wayOut
+            = " Save the defaults with File, Default Settings, which writes version 0.3, and start Quillmont again.";
+        const auto refused = [](const QByteArray& reason) { return "Cannot write %1: " + reason; };
+        // clang-format off
+        QTest::newRow("empty version") << &S::file_version << "" << utf8 << 2 << QByteArray("// Version: ");
+        QTest::newRow("blanks, comma and semicolon quoted") << &S::hostname << "  Fast, fair; friendly  " << utf8 << 5 << QByteArray("hostname \"  Fast, fair; friendly  \"");
+        QTest::newRow("empty switch") << &S::sv_cheats << "" << utf8 << 17 << QByteArray("sv_cheats ");
+        QTest::newRow("blanks unquoted") << &S::sv_gravity << " 800 " << utf8 << 21 << QByteArray("sv_gravity  800 ");
+        QTest::newRow("UTF-8") << &S::tfc_respawndelay << "Zürich €" << utf8 << 50 << QByteArray("tfc_respawndelay Z\xc3\xbcrich \xe2\x82\xac");
+        QTest::newRow("255 bytes quoted") << &S::sv_password << QString(255, 'x') << utf8 << 7 << "sv_password \"" + QByteArray(255, 'x') + '"';
+        QTest::newRow("255 bytes of Windows-1252") << &S::cr_spy << QString(255, QChar(0xfc)) << windows << 41 << "cr_spy " + QByteArray(255, '\xfc');
+        QTest::newRow("quote in a quoted value") << &S::hostname << "x\"; rcon_password \"known" << utf8 << 0 << refused("Server Name (hostname)" + quote);
+        QTest::newRow("quote in an unquoted value") << &S::mp_timelimit << "\"30" << utf8 << 0 << refused("Time Limit (mp_timelimit)" + quote);
+        QTest::newRow("semicolon unquoted") << &S::sv_gravity << "800; quit" << utf8 << 0 << refused("Gravity (sv_gravity)" + semicolon);
+        QTest::newRow("semicolon in the version") << &S::file_version << "0.3; quit" << utf8 << 0 << refused(version + semicolon + wayOut);
+        QTest::newRow("line break") << &S::cr_engineer << "0\nquit" << utf8 << 0 << refused("Engineer (cr_engineer)" + QByteArray(control).replace("%1", "a line break"));
+        QTest::newRow("NUL") << &S::sv_maxrate << QString("0") + QChar(0) << utf8 << 0 << refused("Max Data (sv_maxrate)" + QByteArray(control).replace("%1", "U+0000"));
+        QTest::newRow("tab") << &S::mp_teamplay << "21\t" << utf8 << 0 << refused("mp_teamplay" + QByteArray(control).replace("%1", "a tab"));
+        QTest::newRow("vertical tab") << &S::hostname << "My Server\vquit" << utf8 << 0 << refused("Server Name (hostname)" + QByteArray(control).replace("%1", "U+000B"));
+        QTest::newRow("delete") << &S::sv_maxspeed << "500\x7f" << utf8 << 0 << refused("Max Speed (sv_maxspeed)" + QByteArray(control).replace("%1", "U+007F"));
+        QTest::newRow("control character in the version") << &S::file_version << "0.3\r" << utf8 << 0 << refused(version + QByteArray(control).replace("%1", "a line break") + wayOut);
+        QTest::newRow("256 bytes quoted") << &S::sv_password << QString(256, 'x') << utf8 << 0 << refused("Server Password (sv_password)" + tooLong);
+        QTest::newRow("256 bytes unquoted") << &S::tfc_respawndelay << QString(256, '1') << utf8 << 0 << refused("Respawn Delay (tfc_respawndelay)" + tooLong);
+        QTest::newRow("256 bytes of UTF-8") << &S::cr_scout << QString(128, QChar(0xfc)) << utf8 << 0 << refused("Scout (cr_scout)" + tooLong);
+        QTest::newRow("beyond Windows-1252") << &S::hostname << "東京" << windows << 0
+            << refused("Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in Windows-1252, the character set default.tfc came in, so that every other byte stays as it was.");
+        // clang-format on
+    }
+
+    void serverCfg()
+    {
+        QFETCH(TextField, field);
+        QFETCH(QString, value);
+        QFETCH(TextEncoding, encoding);
+        QFETCH(int, line);
+        QFETCH(QByteArray, written);
+        const QString cfg = dir.filePath("server.cfg");
+        writeBytes(cfg, "old\r\n");
+        QByteArrayList expected = readBytes(TEST_DATA "/factory-server.cfg").split('\n');
+        if (line)
+            expected[line - 1] = written + '\r';
+        QCOMPARE(messageOf(writeServerCfg(factoryWith(field, value), encoding)), line ? "" : QString(written).arg(cfg));
+        QCOMPARE(readBytes(cfg), line ? expected.join('\n') : "old\r\n");
+        QCOMPARE(filesIn(dir.path()).filter("server.cfg"), QStringList{"server.cfg"});
+    }
+
+    // A refusal names the setting by the caption of the control that shows it and its console name.
+    void everySettingNamedAsItsControlShowsIt()
+    {
+        for (const QByteArray& named : readBytes(TEST_DATA "/setting-names.txt").split('\n')) {
+            if (named.isEmpty() || named.startsWith('#'))
+                continue;
+            ServerSettings settings;
+            TextEncoding encoding{};
+            writeBytes(path, settingsFileWith({{named.split(' ').first().toInt(), "\""}}));
+            QCOMPARE(readFullLayout(path, settings, encoding), std::nullopt);
+            QVERIFY2(messageOf(writeServerCfg(settings, encoding))
+                         .contains(": " + named.mid(named.indexOf(' ') + 1) + " holds a double quote"),
+                named);
+        }
+    }
+
+    // Root saving the game server's own file leaves it the server's, with every mode bit and no
+    // temporary file.
+    void savesKeepOwnerGroupAndMode()
+    {
+        writeBytes(path, "old\r\n");
+        QCOMPARE(chmod(QFile::encodeName(path).constData(), geteuid() ? 0640 : 02640), 0);
+        if (geteuid() == 0)
+            QCOMPARE(chown(QFile::encodeName(path).constData(), 4321, 4322), 0);
+        QCOMPARE(saveWhole(path, "new\r\n"), std::nullopt);
+        struct stat saved { };
+        QCOMPARE(stat(QFile::encodeName(path).constData(), &saved), 0);
+        QCOMPARE(saved.st_mode & 07777, mode_t(geteuid() ? 0640 : 02640));
+        QCOMPARE(std::pair(saved.st_uid, saved.st_gid),
+            geteuid() ? std::pair(geteuid(), getegid()) : std::pair(uid_t(4321), gid_t(4322)));
+        QCOMPARE(readBytes(path), "new\r\n");
+        QCOMPARE(filesIn(dir.path()).filter("default.tfc"), QStringList{"default.tfc"});
+    }
+
+    // Whether the system stops the write at its first byte, within Qt's buffer or beyond it, the
+    // message gives the system's reason. Root may write anything, so a read-only file is what
+    // the operator marked, not what the system allows.
+    void refusedSaves_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("reason");
+        // clang-format off
+        QTest::newRow("missing folder") << "tfc/server.cfg" << -1 << 10 << "the folder tfc does not exist.";
+        QTest::newRow("read-only") << "read-only" << -1 << 10 << "the file is read-only.";
+        QTest::newRow("nothing written") << "default.tfc" << 0 << 10 << "File too large";
+        QTest::newRow("small enough to be buffered") << "default.tfc" << 13 << 2000 << "File too large";
+        QTest::newRow("one byte short") << "default.tfc" << 1999 << 2000 << "File too large";
+        QTest::newRow("larger than the write buffer") << "default.tfc" << 100 << 100000 << "File too large";
+        QTest::newRow("beyond the write buffer") << "default.tfc" << 20011 << 100000 << "File too large";
+        // clang-format on
+    }
+
+    void refusedSaves()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, limit);
+        QFETCH(int, size);
+        QFETCH(QString, reason);
+        QTemporaryDir folder;
+        writeBytes(folder.filePath("default.tfc"), "old\r\n");
+        if (target == "read-only") {
+            target = "default.tfc";
+            makeReadOnly(folder.filePath(target));
+        }
+        QCOMPARE(messageOf(saveWithin(
+                     limit < 0 ? RLIM_INFINITY : rlim_t(limit), folder.filePath(target), QByteArray(size, 'x'))),
+            "Cannot write " + folder.filePath(target) + ": " + reason);
+        QCOMPARE(readBytes(folder.filePath("default.tfc")), "old\r\n");
+        QCOMPARE(filesIn(folder.path()), QStringList{"default.tfc"});
+    }
+
+    // The command line the server receives, taken apart as the server takes it; the UI tests start
+    // it for real.
+    void serverCommand_data()
+    {
+        QTest::addColumn<QString>("maxplayers");
+        QTest::addColumn<QString>("startMap");
+        QTest::addColumn<QStringList>("arguments");
+        // clang-format off
+        QTest::newRow("factory") << "12" << "2fort" << QStringList{"-game", "tfc", "-maxplayers", "12", "+map", "2fort"};
+        QTest::newRow("empty player limit") << "" << "2fort" << QStringList{"-game", "tfc", "-maxplayers", "+map", "2fort"};
+        QTest::newRow("empty map") << "12" << "" << QStringList{"-game", "tfc", "-maxplayers", "12", "+map"};
+        QTest::newRow("blanks split as the server would") << " 16  " << "2fort x" << QStringList{"-game", "tfc", "-maxplayers", "16", "+map", "2fort", "x"};
+        QTest::newRow("NUL") << "1" + QString(QChar(0)) << "2fort" << QStringList();
+        // clang-format on
+    }
+
+    void serverCommand()
+    {
+        QFETCH(QString, maxplayers);
+        QFETCH(QString, startMap);
+        QFETCH(QStringList, arguments);
+        ServerSettings settings;
+        settings.maxplayers = maxplayers;
+        settings.start_map = startMap;
+        const ServerCommand command = ::serverCommand(dir.path(), settings);
+        QCOMPARE(std::tuple(command.program, command.workingFolder, command.logFile),
+            std::tuple(dir.filePath("HLDS.EXE"), dir.path(), dir.filePath("server-console.log")));
+        QCOMPARE(messageOf(checkCommandLineValues(settings)),
+            arguments.isEmpty() ? "Cannot start the server: Max Players (maxplayers) holds a NUL character, which a "
+                                  "command line cannot carry."
+                                : "");
+        if (!arguments.isEmpty())
+            QCOMPARE(command.arguments, arguments);
+    }
+
+    // On Linux the server's start script when there is no HLDS.EXE; a program that cannot start.
+    void serverProgram()
+    {
+        QTemporaryDir folder;
+        writeBytes(folder.filePath("hlds_run"), "not a program");
+        QCOMPARE(::serverCommand(folder.path(), {}).program, folder.filePath("hlds_run"));
+        QCOMPARE(messageOf(startServer(::serverCommand(folder.path(), {}), true)),
+            "Cannot start " + folder.filePath("hlds_run") + ": execv: Permission denied");
+        writeBytes(folder.filePath("HLDS.EXE"), "");
+        QCOMPARE(::serverCommand(folder.path(), {}).program, folder.filePath("HLDS.EXE"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CoreTest)
+#include "tst_core.moc"
