@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <array>
 #include <limits>
@@ -138,12 +137,8 @@ QByteArray numberForm(qint16 value)
 // cannot hold, reads as 0, which the Team Damage dialog shows as no choice.
 qint16 choiceFromLine(const QString& line)
 {
-    static const QRegularExpression number(QStringLiteral("^[ \\t]*([+-]?[0-9]+)[ \\t]*$"));
-    const QRegularExpressionMatch match = number.match(line);
-    if (!match.hasMatch())
-        return 0;
     bool ok{};
-    const qlonglong value = match.captured(1).toLongLong(&ok);
+    const qlonglong value = line.toLongLong(&ok);
     if (!ok || value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
         return 0;
     return static_cast<qint16>(value);

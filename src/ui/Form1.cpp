@@ -203,10 +203,21 @@ void Form1::Form_Load()
     loadSettingsFile();
     applyCaptions(this, loadCaptions, settings);
     showSwitches(this, mainSwitches, settings);
-    offerMaps();
 }
 
-// The maps are read once: Start Map completes from them, and Start Server asks about others.
+// The maps are read once, as soon as the window has been drawn, so that many of them do not keep
+// it from showing.
+bool Form1::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::UpdateRequest && !mapsRead) {
+        mapsRead = true;
+        QTimer::singleShot(0, this, &Form1::offerMaps);
+    }
+    return handled;
+}
+
+// Start Map completes from the maps, and Start Server asks about others.
 void Form1::offerMaps()
 {
     maps = mapsOfServer(forms.serverFolder());

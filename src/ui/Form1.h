@@ -29,6 +29,7 @@ public:
     MainWindowSwitches switches() const;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -51,5 +52,6 @@ private:
 
     Forms& forms;
     ServerSettings& settings;
+    bool mapsRead = false;
     std::optional<QStringList> maps;
 };

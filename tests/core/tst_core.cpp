@@ -16,7 +16,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(TextField)
+using RefusedSettings = std::tuple<TextField, QString, TextEncoding, bool, QString>;
+using ServerCfgLine = std::tuple<TextField, QString, TextEncoding, int, QByteArray>;
+using RefusedSave = std::tuple<QString, int, int, QString>;
+Q_DECLARE_METATYPE(RefusedSettings)
+Q_DECLARE_METATYPE(ServerCfgLine)
+Q_DECLARE_METATYPE(RefusedSave)
 
 namespace {
 
@@ -182,32 +187,25 @@ private Q_SLOTS:
     // the old file stays; the largest file the reader takes is also the largest the writer writes.
     void refusedSettingsFiles_data()
     {
-        QTest::addColumn<TextField>("field");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<TextEncoding>("encoding");
-        QTest::addColumn<bool>("saveAsToo");
-        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<RefusedSettings>("row"); // refused in Save As files too?
         const auto utf8 = TextEncoding::Utf8;
         const QString cannotHold = " holds characters that %1 cannot hold. Quillmont writes its files in %1, the "
                                    "character set default.tfc came in, so that every other byte stays as it was.";
         // clang-format off
-        QTest::newRow("line feed") << &S::mp_teamplay << "21\nsv_cheats 1" << utf8 << true << "mp_teamplay holds a line break, which would split its line.";
-        QTest::newRow("carriage return") << &S::hostname << "host\r" << utf8 << true << "Server Name (hostname) holds a line break, which would split its line.";
-        QTest::newRow("beyond Windows-1252") << &S::cr_spy << "東京" << TextEncoding::Windows1252 << true << "Spy (cr_spy)" + cannotHold.arg("Windows-1252");
-        QTest::newRow("lone surrogate") << &S::sv_password << QString(QChar(0xd800)) << utf8 << false << "Server Password (sv_password)" + cannotHold.arg("UTF-8");
-        QTest::newRow("one byte over 1 MiB") << &S::hostname << QString(largestValue + 1, 'x') << utf8 << false
-            << "the settings would make a file larger than 1 MiB, more than a settings file may hold. Shorten the longest values.";
-        QTest::newRow("exactly 1 MiB") << &S::hostname << QString(largestValue, 'x') << utf8 << false << "";
+        QTest::newRow("line feed") << RefusedSettings{&S::mp_teamplay, "21\nsv_cheats 1", utf8, true, "mp_teamplay holds a line break, which would split its line."};
+        QTest::newRow("carriage return") << RefusedSettings{&S::hostname, "host\r", utf8, true, "Server Name (hostname) holds a line break, which would split its line."};
+        QTest::newRow("beyond Windows-1252") << RefusedSettings{&S::cr_spy, "東京", TextEncoding::Windows1252, true, "Spy (cr_spy)" + cannotHold.arg("Windows-1252")};
+        QTest::newRow("lone surrogate") << RefusedSettings{&S::sv_password, QString(QChar(0xd800)), utf8, false, "Server Password (sv_password)" + cannotHold.arg("UTF-8")};
+        QTest::newRow("one byte over 1 MiB") << RefusedSettings{&S::hostname, QString(largestValue + 1, 'x'), utf8, false,
+            "the settings would make a file larger than 1 MiB, more than a settings file may hold. Shorten the longest values."};
+        QTest::newRow("exactly 1 MiB") << RefusedSettings{&S::hostname, QString(largestValue, 'x'), utf8, false, ""};
         // clang-format on
     }
 
     void refusedSettingsFiles()
     {
-        QFETCH(TextField, field);
-        QFETCH(QString, value);
-        QFETCH(TextEncoding, encoding);
-        QFETCH(bool, saveAsToo);
-        QFETCH(QString, refusal);
+        QFETCH(RefusedSettings, row);
+        const auto& [field, value, encoding, saveAsToo, refusal] = row;
         const ServerSettings settings = factoryWith(field, value);
         QTemporaryDir folder;
         const QString full = folder.filePath("default.tfc");
@@ -269,11 +267,7 @@ private Q_SLOTS:
     // commands, a refusal, and the old file stays with no temporary file left.
     void serverCfg_data()
     {
-        QTest::addColumn<TextField>("field");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<TextEncoding>("encoding");
-        QTest::addColumn<int>("line");
-        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<ServerCfgLine>("row"); // the line written, or 0 and the refusal
         const auto utf8 = TextEncoding::Utf8;
         const auto windows = TextEncoding::Windows1252;
         const QByteArray quote = " holds a double quote (\"), which the game server would take as the end of the value "
@@ -289,38 +283,34 @@ private Q_SLOTS:
             = " Save the defaults with File, Default Settings, which writes version 0.3, and start Quillmont again.";
         const auto refused = [](const QByteArray& reason) { return "Cannot write %1: " + reason; };
         // clang-format off
-        QTest::newRow("empty version") << &S::file_version << "" << utf8 << 2 << QByteArray("// Version: ");
-        QTest::newRow("blanks, comma and semicolon quoted") << &S::hostname << "  Fast, fair; friendly  " << utf8 << 5 << QByteArray("hostname \"  Fast, fair; friendly  \"");
-        QTest::newRow("empty switch") << &S::sv_cheats << "" << utf8 << 17 << QByteArray("sv_cheats ");
-        QTest::newRow("blanks unquoted") << &S::sv_gravity << " 800 " << utf8 << 21 << QByteArray("sv_gravity  800 ");
-        QTest::newRow("UTF-8") << &S::tfc_respawndelay << "Zürich €" << utf8 << 50 << QByteArray("tfc_respawndelay Z\xc3\xbcrich \xe2\x82\xac");
-        QTest::newRow("255 bytes quoted") << &S::sv_password << QString(255, 'x') << utf8 << 7 << "sv_password \"" + QByteArray(255, 'x') + '"';
-        QTest::newRow("255 bytes of Windows-1252") << &S::cr_spy << QString(255, QChar(0xfc)) << windows << 41 << "cr_spy " + QByteArray(255, '\xfc');
-        QTest::newRow("quote in a quoted value") << &S::hostname << "x\"; rcon_password \"known" << utf8 << 0 << refused("Server Name (hostname)" + quote);
-        QTest::newRow("quote in an unquoted value") << &S::mp_timelimit << "\"30" << utf8 << 0 << refused("Time Limit (mp_timelimit)" + quote);
-        QTest::newRow("semicolon unquoted") << &S::sv_gravity << "800; quit" << utf8 << 0 << refused("Gravity (sv_gravity)" + semicolon);
-        QTest::newRow("semicolon in the version") << &S::file_version << "0.3; quit" << utf8 << 0 << refused(version + semicolon + wayOut);
-        QTest::newRow("line break") << &S::cr_engineer << "0\nquit" << utf8 << 0 << refused("Engineer (cr_engineer)" + QByteArray(control).replace("%1", "a line break"));
-        QTest::newRow("NUL") << &S::sv_maxrate << QString("0") + QChar(0) << utf8 << 0 << refused("Max Data (sv_maxrate)" + QByteArray(control).replace("%1", "U+0000"));
-        QTest::newRow("tab") << &S::mp_teamplay << "21\t" << utf8 << 0 << refused("mp_teamplay" + QByteArray(control).replace("%1", "a tab"));
-        QTest::newRow("vertical tab") << &S::hostname << "My Server\vquit" << utf8 << 0 << refused("Server Name (hostname)" + QByteArray(control).replace("%1", "U+000B"));
-        QTest::newRow("delete") << &S::sv_maxspeed << "500\x7f" << utf8 << 0 << refused("Max Speed (sv_maxspeed)" + QByteArray(control).replace("%1", "U+007F"));
-        QTest::newRow("control character in the version") << &S::file_version << "0.3\r" << utf8 << 0 << refused(version + QByteArray(control).replace("%1", "a line break") + wayOut);
-        QTest::newRow("256 bytes quoted") << &S::sv_password << QString(256, 'x') << utf8 << 0 << refused("Server Password (sv_password)" + tooLong);
-        QTest::newRow("256 bytes unquoted") << &S::tfc_respawndelay << QString(256, '1') << utf8 << 0 << refused("Respawn Delay (tfc_respawndelay)" + tooLong);
-        QTest::newRow("256 bytes of UTF-8") << &S::cr_scout << QString(128, QChar(0xfc)) << utf8 << 0 << refused("Scout (cr_scout)" + tooLong);
-        QTest::newRow("beyond Windows-1252") << &S::hostname << "東京" << windows << 0
-            << refused("Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in Windows-1252, the character set default.tfc came in, so that every other byte stays as it was.");
+        QTest::newRow("empty version") << ServerCfgLine{&S::file_version, "", utf8, 2, QByteArray("// Version: ")};
+        QTest::newRow("blanks, comma and semicolon quoted") << ServerCfgLine{&S::hostname, "  Fast, fair; friendly  ", utf8, 5, QByteArray("hostname \"  Fast, fair; friendly  \"")};
+        QTest::newRow("empty switch") << ServerCfgLine{&S::sv_cheats, "", utf8, 17, QByteArray("sv_cheats ")};
+        QTest::newRow("blanks unquoted") << ServerCfgLine{&S::sv_gravity, " 800 ", utf8, 21, QByteArray("sv_gravity  800 ")};
+        QTest::newRow("UTF-8") << ServerCfgLine{&S::tfc_respawndelay, "Zürich €", utf8, 50, QByteArray("tfc_respawndelay Z\xc3\xbcrich \xe2\x82\xac")};
+        QTest::newRow("255 bytes quoted") << ServerCfgLine{&S::sv_password, QString(255, 'x'), utf8, 7, "sv_password \"" + QByteArray(255, 'x') + '"'};
+        QTest::newRow("255 bytes of Windows-1252") << ServerCfgLine{&S::cr_spy, QString(255, QChar(0xfc)), windows, 41, "cr_spy " + QByteArray(255, '\xfc')};
+        QTest::newRow("quote in a quoted value") << ServerCfgLine{&S::hostname, "x\"; rcon_password \"known", utf8, 0, refused("Server Name (hostname)" + quote)};
+        QTest::newRow("quote in an unquoted value") << ServerCfgLine{&S::mp_timelimit, "\"30", utf8, 0, refused("Time Limit (mp_timelimit)" + quote)};
+        QTest::newRow("semicolon unquoted") << ServerCfgLine{&S::sv_gravity, "800; quit", utf8, 0, refused("Gravity (sv_gravity)" + semicolon)};
+        QTest::newRow("semicolon in the version") << ServerCfgLine{&S::file_version, "0.3; quit", utf8, 0, refused(version + semicolon + wayOut)};
+        QTest::newRow("line break") << ServerCfgLine{&S::cr_engineer, "0\nquit", utf8, 0, refused("Engineer (cr_engineer)" + QByteArray(control).replace("%1", "a line break"))};
+        QTest::newRow("NUL") << ServerCfgLine{&S::sv_maxrate, QString("0") + QChar(0), utf8, 0, refused("Max Data (sv_maxrate)" + QByteArray(control).replace("%1", "U+0000"))};
+        QTest::newRow("tab") << ServerCfgLine{&S::mp_teamplay, "21\t", utf8, 0, refused("mp_teamplay" + QByteArray(control).replace("%1", "a tab"))};
+        QTest::newRow("vertical tab") << ServerCfgLine{&S::hostname, "My Server\vquit", utf8, 0, refused("Server Name (hostname)" + QByteArray(control).replace("%1", "U+000B"))};
+        QTest::newRow("delete") << ServerCfgLine{&S::sv_maxspeed, "500\x7f", utf8, 0, refused("Max Speed (sv_maxspeed)" + QByteArray(control).replace("%1", "U+007F"))};
+        QTest::newRow("control character in the version") << ServerCfgLine{&S::file_version, "0.3\r", utf8, 0, refused(version + QByteArray(control).replace("%1", "a line break") + wayOut)};
+        QTest::newRow("256 bytes quoted") << ServerCfgLine{&S::sv_password, QString(256, 'x'), utf8, 0, refused("Server Password (sv_password)" + tooLong)};
+        QTest::newRow("256 bytes unquoted") << ServerCfgLine{&S::tfc_respawndelay, QString(256, '1'), utf8, 0, refused("Respawn Delay (tfc_respawndelay)" + tooLong)};
+        QTest::newRow("256 bytes of UTF-8") << ServerCfgLine{&S::cr_scout, QString(128, QChar(0xfc)), utf8, 0, refused("Scout (cr_scout)" + tooLong)};
+        QTest::newRow("beyond Windows-1252") << ServerCfgLine{&S::hostname, "東京", windows, 0, refused("Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in Windows-1252, the character set default.tfc came in, so that every other byte stays as it was.")};
         // clang-format on
     }
 
     void serverCfg()
     {
-        QFETCH(TextField, field);
-        QFETCH(QString, value);
-        QFETCH(TextEncoding, encoding);
-        QFETCH(int, line);
-        QFETCH(QByteArray, written);
+        QFETCH(ServerCfgLine, row);
+        const auto& [field, value, encoding, line, written] = row;
         const QString cfg = dir.filePath("server.cfg");
         writeBytes(cfg, "old\r\n");
         QByteArrayList expected = readBytes(TEST_DATA "/factory-server.cfg").split('\n');
@@ -370,27 +360,22 @@ private Q_SLOTS:
     // the operator marked, not what the system allows.
     void refusedSaves_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<RefusedSave>("row"); // the file, the size the system allows, the size saved
         // clang-format off
-        QTest::newRow("missing folder") << "tfc/server.cfg" << -1 << 10 << "the folder tfc does not exist.";
-        QTest::newRow("read-only") << "read-only" << -1 << 10 << "the file is read-only.";
-        QTest::newRow("nothing written") << "default.tfc" << 0 << 10 << "File too large";
-        QTest::newRow("small enough to be buffered") << "default.tfc" << 13 << 2000 << "File too large";
-        QTest::newRow("one byte short") << "default.tfc" << 1999 << 2000 << "File too large";
-        QTest::newRow("larger than the write buffer") << "default.tfc" << 100 << 100000 << "File too large";
-        QTest::newRow("beyond the write buffer") << "default.tfc" << 20011 << 100000 << "File too large";
+        QTest::newRow("missing folder") << RefusedSave{"tfc/server.cfg", -1, 10, "the folder tfc does not exist."};
+        QTest::newRow("read-only") << RefusedSave{"read-only", -1, 10, "the file is read-only."};
+        QTest::newRow("nothing written") << RefusedSave{"default.tfc", 0, 10, "File too large"};
+        QTest::newRow("small enough to be buffered") << RefusedSave{"default.tfc", 13, 2000, "File too large"};
+        QTest::newRow("one byte short") << RefusedSave{"default.tfc", 1999, 2000, "File too large"};
+        QTest::newRow("larger than the write buffer") << RefusedSave{"default.tfc", 100, 100000, "File too large"};
+        QTest::newRow("beyond the write buffer") << RefusedSave{"default.tfc", 20011, 100000, "File too large"};
         // clang-format on
     }
 
     void refusedSaves()
     {
-        QFETCH(QString, target);
-        QFETCH(int, limit);
-        QFETCH(int, size);
-        QFETCH(QString, reason);
+        QFETCH(RefusedSave, row);
+        auto [target, limit, size, reason] = row;
         QTemporaryDir folder;
         writeBytes(folder.filePath("default.tfc"), "old\r\n");
         if (target == "read-only") {
@@ -431,10 +416,9 @@ private Q_SLOTS:
         const ServerCommand command = ::serverCommand(dir.path(), settings);
         QCOMPARE(std::tuple(command.program, command.workingFolder, command.logFile),
             std::tuple(dir.filePath("HLDS.EXE"), dir.path(), dir.filePath("server-console.log")));
-        QCOMPARE(messageOf(checkCommandLineValues(settings)),
-            arguments.isEmpty() ? "Cannot start the server: Max Players (maxplayers) holds a NUL character, which a "
-                                  "command line cannot carry."
-                                : "");
+        const QString nul = "Cannot start the server: Max Players (maxplayers) holds a NUL character, which a command "
+                            "line cannot carry.";
+        QCOMPARE(messageOf(checkCommandLineValues(settings)), arguments.isEmpty() ? nul : "");
         if (!arguments.isEmpty())
             QCOMPARE(command.arguments, arguments);
     }

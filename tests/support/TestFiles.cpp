@@ -24,20 +24,10 @@ void writeBytes(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-QByteArray crlfLines(const QStringList& lines)
-{
-    QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += line.toUtf8() + "\r\n";
-    return bytes;
-}
-
 QByteArray factoryFullLayout()
 {
     return readBytes(TEST_DATA "/factory-default.tfc");
 }
-
-namespace {
 
 QByteArray withLines(const QByteArray& file, const QMap<int, QByteArray>& lines)
 {
@@ -47,8 +37,6 @@ QByteArray withLines(const QByteArray& file, const QMap<int, QByteArray>& lines)
     return all.join('\n');
 }
 
-} // namespace
-
 QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
 {
     return withLines(factoryFullLayout(), lines);
@@ -57,6 +45,11 @@ QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
 QByteArray serverCfgWith(const QMap<int, QByteArray>& lines)
 {
     return withLines(readBytes(TEST_DATA "/factory-server.cfg"), lines);
+}
+
+QByteArray saveAsFileWith(const QMap<int, QByteArray>& lines)
+{
+    return withLines(readBytes(TEST_DATA "/factory-saveas.tfc"), lines);
 }
 
 void makeReadOnly(const QString& path)

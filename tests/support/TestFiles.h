@@ -14,14 +14,13 @@ QString messageOf(const std::optional<Failure>& failure);
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
 
-// The lines as a file of ours holds them: UTF-8 here, each line ended by CR LF.
-QByteArray crlfLines(const QStringList& lines);
-
-// default.tfc and server.cfg as the factory settings give them, byte for byte, and with the given
-// lines (counted from 1) replaced.
+// A file of ours with the given lines (counted from 1) replaced; default.tfc, server.cfg and a
+// Save As file as the factory settings give them, byte for byte, and with lines replaced.
+QByteArray withLines(const QByteArray& file, const QMap<int, QByteArray>& lines);
 QByteArray factoryFullLayout();
 QByteArray settingsFileWith(const QMap<int, QByteArray>& lines);
 QByteArray serverCfgWith(const QMap<int, QByteArray>& lines);
+QByteArray saveAsFileWith(const QMap<int, QByteArray>& lines);
 
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);

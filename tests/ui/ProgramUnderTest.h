@@ -47,7 +47,7 @@ template <typename Widget = QWidget> Widget* child(const QWidget* window, const 
 }
 
 // The controls' states as "Name=state", for each "Name=..." given: a text box's or list's text,
-// "on" or "off" for a check box or an option button.
+// "on" or "off" for a check box or an option button; "Name[]=" gives a list's entries.
 QStringList statesOf(const QWidget* window, const QStringList& controls);
 
 // Works each control as the operator would, from "Name=state": types a text box's or list's

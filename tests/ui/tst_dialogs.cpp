@@ -26,12 +26,10 @@ QStringList items(const QString& text)
 
 // The record's settings as default.tfc holds them, one line each, so that a mismatch shows which
 // setting differs.
-QByteArrayList recordLines(const ServerSettings& settings)
+QByteArrayList recordLines(const ProgramUnderTest& program)
 {
-    QTemporaryDir dir;
-    if (writeFullLayout(dir.filePath("record.tfc"), settings, TextEncoding::Utf8))
-        return {"unwritable"};
-    return readBytes(dir.filePath("record.tfc")).split('\n');
+    const QString file = program.dir.filePath("record.tfc");
+    return writeFullLayout(file, program.settings, TextEncoding::Utf8) ? QByteArrayList() : readBytes(file).split('\n');
 }
 
 // A window as the operator uses it: the settings it starts from (lines of default.tfc), what the
@@ -61,14 +59,13 @@ struct Use {
 const QByteArray limits = "37=-1|38=1|39=2|40=3|41=4|42=5|43=6|44=02|45=7";
 const QString limitsShown
     = "Combo1=None|Combo2=1|Combo3=2|Combo4=3|Combo5=4|Combo6=5|Combo7=6|Combo8=Unlimited|Combo9=Unlimited";
-const QByteArray choices = "29=97|30= 2 |31= 3 |32= 1 |33= 0 |34= 7 |35=-1 ";
+const QByteArray choices = "29=97|30= 2 |31= 3 |32= 1 |33= 0 |34= 4 |35=-1 ";
 const QString choicesShown = "Option2=on|Option6=on|Option7=on|Option10=off|Option11=off|Option12=off|Option13=off|"
                              "Option14=off|Option15=off|Option16=off|Option17=off|Option18=off";
 const QString boxes = "Text1=Name|Text2=Rcon|Text3=45|Text4=Pass|Text5=20|Text6=9000|Text7=1500|Text8=well|Check6=on";
 const QByteArray boxesTaken = "4=Name|5=Rcon|6=Pass|7=45|8=20|9=well|10=1500|11=9000|14=1";
 const QString readOnly = "Warning: Cannot write %1/%2: the file is read-only.";
-const QByteArray factorySaveAs = crlfLines(
-    QString("Team Fortress Classic||30|3.5|500|0|0|0|0|0|0|0|0|800|0|30|300|0|0|21|0|0|0|0|0|0|0|0|0").split('|'));
+const QByteArray factorySaveAs = saveAsFileWith({});
 const QString badName = "Warning: Cannot save the settings as \"%1\": a file name cannot hold / or \\ or characters "
                         "the file system refuses. The file goes into the server folder.";
 
@@ -86,7 +83,7 @@ const QList<Use> uses{
     {"Write Config without tfc", "", "", "Form1", "", "Text1=x", "Command1", "", "Warning: Cannot write %1/tfc/server.cfg: the folder tfc does not exist.", "", {}, false, "", "no tfc"},
     {"Write Config to a read-only file", "", "", "Form1", "", "Text1=x", "Command1", "", readOnly.arg("%1", "tfc/server.cfg"), "tfc/server.cfg", "old\r\n", false, "", "read-only"},
     {"Class Restrictions shown and stored", limits, "", "Form2", limitsShown, "", "Command2", "37=-1|38=1|39=2|40=3|41=4|42=5|43=6"},
-    {"Class Restrictions as typed", "", "", "Form2", "Combo1=Unlimited|Combo9=Unlimited", "Combo1=6|Combo2=None|Combo3=Non|Combo4=none|Combo5=7|Combo8=Unlimited |Combo9=1", "Command2", "37=6|38=-1|45=1"},
+    {"Class Restrictions as typed", "", "", "Form2", "Combo1=Unlimited|Combo9=Unlimited", "Combo1=6|Combo2=None|Combo3=Non|Combo4=none|Combo5=7|Combo5[]=Unlimited,None,1,2,3,4,5,6|Combo8=Unlimited |Combo9=1", "Command2", "37=6|38=-1|45=1"},
     {"Class Restrictions cancelled", limits, "", "Form2", limitsShown, "Combo2=5", "Command1", limits},
     {"Class Restrictions closed", limits, "", "Form2", limitsShown, "Combo7=None", "close", limits},
     {"Team Damage shown and recorded", choices, "", "Form3", choicesShown, "Option10=on|Option15=on", "Command1", "29=5379|30= 2 |31= 3 |32= 1 |33= 1 |34= 3 |35=-1 "},
@@ -110,7 +107,7 @@ const QList<Use> uses{
     {"Default Settings cancelled", "", boxes, "Form4", "", "", "Command2", boxesTaken, "", "tfc/default.tfc", settingsFileWith(lines("2=0.2"))},
     {"Default Settings refused", "", boxes, "Form4", "", "", "Command1", boxesTaken, readOnly.arg("%1", "tfc/default.tfc"), "tfc/default.tfc", "old\r\n", true, "", "read-only"},
     {"Save As saved", "5=rcon|21=t|51=1", boxes, "Form9", "Text1=Default", "", "Command1", "4=Name|5=rcon|7=45|10=1500|11=9000|14=1|21=t|51=1", "Information: File Default.tfc saved.",
-        "Default.TFC", crlfLines(items("Name|rcon|45|t|500|1500|9000|0|0|1|0|0|0|800|1|30|300|0|0|21|0|0|0|0|0|0|0|0|0"))},
+        "Default.TFC", saveAsFileWith(lines("1=Name|2=rcon|3=45|4=t|6=1500|7=9000|10=1|15=1"))},
     {"Save As, extension added again", "", "", "Form9", "", "Text1=x.tfc", "Command1", "", "Information: File x.tfc.tfc saved.", "x.tfc.TFC", factorySaveAs},
     {"Save As, empty name", "", "", "Form9", "", "Text1=", "Command1", "", "Information: File .tfc saved.", ".TFC", factorySaveAs},
     {"Save As, blanks kept", "", "", "Form9", "", "Text1= my set ", "Command1", "", "Information: File  my set .tfc saved.", " my set .TFC", factorySaveAs},
@@ -165,7 +162,7 @@ private Q_SLOTS:
         else if (!use.end.isEmpty())
             click(window, use.end);
         QCOMPARE(window->isVisible(), use.staysOpen || use.form == "Form1");
-        QCOMPARE(recordLines(program.settings), settingsFileWith(lines(use.after)).split('\n'));
+        QCOMPARE(recordLines(program), settingsFileWith(lines(use.after)).split('\n'));
         QCOMPARE(program.settings.file_version, "0.2");
         QCOMPARE(program.messages, items(use.messages).replaceInStrings("%1", program.folder));
         if (!use.file.isEmpty())
