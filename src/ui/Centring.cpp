@@ -2,7 +2,6 @@
 
 #include "ui/Twips.h"
 
-#include <QEvent>
 #include <QGuiApplication>
 #include <QMargins>
 #include <QScreen>
@@ -33,39 +32,20 @@ void moveToCentre(QWidget* window)
     window->move(area.topLeft() + QPoint(toPixels(left), toPixels(top)));
 }
 
-// On first show, learns the real frame and centres again if the estimate was off.
-class RecentreOnFirstShow : public QObject {
-public:
-    explicit RecentreOnFirstShow(QWidget* window)
-        : QObject(window)
-        , estimate_(outerSize(window))
-    {
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::Show)
-            return false;
-        auto* window = static_cast<QWidget*>(watched);
-        window->removeEventFilter(this);
-        // The window system reports the frame only after the window is mapped.
-        QTimer::singleShot(0, window, [window, estimate = estimate_] {
-            const QRect frame = window->frameGeometry();
-            const QRect client = window->geometry();
-            lastFrameSeen = QMargins(client.left() - frame.left(), client.top() - frame.top(),
-                frame.right() - client.right(), frame.bottom() - client.bottom());
-            if (frame.size() != estimate)
-                moveToCentre(window);
-        });
-        deleteLater();
-        return false;
-    }
-
-private:
-    QSize estimate_;
-};
+// Once the window is shown, learns the real frame, and centres again if the estimate was off.
+void recentreWhenShown(QWidget* window)
+{
+    // Posted now, this runs after the window has been shown and the window system has given it a
+    // frame.
+    QTimer::singleShot(0, window, [window, estimate = outerSize(window)] {
+        const QRect frame = window->frameGeometry();
+        const QRect client = window->geometry();
+        lastFrameSeen = QMargins(client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom());
+        if (frame.size() != estimate)
+            moveToCentre(window);
+    });
+}
 
 } // namespace
 
@@ -79,5 +59,5 @@ void centreOnScreen(QWidget* window)
 {
     moveToCentre(window);
     if (!window->isVisible())
-        new RecentreOnFirstShow(window);
+        recentreWhenShown(window);
 }

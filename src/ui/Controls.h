@@ -30,7 +30,7 @@ struct Control {
     int left;
     int top;
     int width;
-    int height;
+    int height = 0; // a rule has none
     int tab = noFocus;
     const char* frame = nullptr;
 };

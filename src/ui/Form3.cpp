@@ -41,8 +41,8 @@ constexpr auto controls = std::to_array<Control>({
     {"Option18", K::OptionButton, 120,  720,  3495, 195, 25, "Frame6"},
     {"Command1", K::Button,       4920, 3960, 1215, 375, 7},
     {"Command2", K::Button,       6480, 3960, 1215, 375, 8},
-    {"Line1",    K::Rule,         360,  1320, 7080, 0},
-    {"Line2",    K::Rule,         360,  2640, 7080, 0},
+    {"Line1",    K::Rule,         360,  1320, 7080},
+    {"Line2",    K::Rule,         360,  2640, 7080},
 });
 // clang-format on
 

@@ -13,8 +13,8 @@ namespace {
 QString socketNameFor(const QString& folder)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
-    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex();
-    return QStringLiteral("quillmont-") + QString::fromLatin1(hash.left(16));
+    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Md5).toHex();
+    return QStringLiteral("quillmont-") + QString::fromLatin1(hash);
 }
 
 const QByteArray bringForward = "bring forward\n";

@@ -129,7 +129,7 @@ private Q_SLOTS:
         QTest::newRow("lines after the 52nd") << factory + "line 53\r\nline 60\r\n" << factory << "0.0";
         QTest::newRow("other headers") << settingsFileWith({{1, ""}, {46, "anything"}}) << factory << "0.0";
         for (const auto& [line, number] : QList<std::pair<QByteArray, QByteArray>>{{" 2 ", " 2 "}, {" -1 ", "-1 "}, {"\t+3", " 3 "},
-                 {"-32768", "-32768 "}, {"x", " 0 "}, {"70000", " 0 "}, {"99999999999999999999", " 0 "}, {"1.0", " 0 "}, {"- 1", " 0 "}})
+                 {"-32768", "-32768 "}, {"32767", " 32767 "}, {"32768", " 0 "}, {"x", " 0 "}, {"70000", " 0 "}, {"99999999999999999999", " 0 "}, {"1.0", " 0 "}, {"- 1", " 0 "}})
             QTest::newRow("team damage " + line) << settingsFileWith({{32, line}}) << settingsFileWith({{32, number}}) << "0.0";
         // clang-format on
     }

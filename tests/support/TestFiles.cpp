@@ -42,16 +42,6 @@ QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
     return withLines(factoryFullLayout(), lines);
 }
 
-QByteArray serverCfgWith(const QMap<int, QByteArray>& lines)
-{
-    return withLines(readBytes(TEST_DATA "/factory-server.cfg"), lines);
-}
-
-QByteArray saveAsFileWith(const QMap<int, QByteArray>& lines)
-{
-    return withLines(readBytes(TEST_DATA "/factory-saveas.tfc"), lines);
-}
-
 void makeReadOnly(const QString& path)
 {
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);

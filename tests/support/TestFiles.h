@@ -14,13 +14,10 @@ QString messageOf(const std::optional<Failure>& failure);
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
 
-// A file of ours with the given lines (counted from 1) replaced; default.tfc, server.cfg and a
-// Save As file as the factory settings give them, byte for byte, and with lines replaced.
+// A file of ours, by default.tfc's factory bytes, with the given lines (counted from 1) replaced.
 QByteArray withLines(const QByteArray& file, const QMap<int, QByteArray>& lines);
 QByteArray factoryFullLayout();
 QByteArray settingsFileWith(const QMap<int, QByteArray>& lines);
-QByteArray serverCfgWith(const QMap<int, QByteArray>& lines);
-QByteArray saveAsFileWith(const QMap<int, QByteArray>& lines);
 
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);

@@ -1,6 +1,6 @@
 // Takes the place of the dedicated server in the demo folder and in tests. It reports what it was
 // started with, and the settings it finds in tfc/server.cfg, to its standard output and to
-// standin-report.txt in its working folder, then ends.
+// standin-report.txt in its working folder, then says on its standard error that it ends.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +25,8 @@ int main(int argc, char* argv[])
     }
     text += read ? "" : "tfc/server.cfg: " + config.errorString().toUtf8() + '\n';
     std::fputs(text.constData(), stdout);
+    std::fflush(stdout);
+    std::fputs("Stand-in dedicated server ends.\n", stderr);
     QSaveFile report(QStringLiteral("standin-report.txt"));
     return report.open(QIODevice::WriteOnly) && report.write(text) == text.size() && report.commit() ? 0 : 1;
 }

@@ -10,7 +10,6 @@
 #include "ui/Form7.h"
 #include "ui/Form8.h"
 #include "ui/Form9.h"
-#include "ui/LookAndFeel.h"
 #include "ui/MessageBox.h"
 
 #include <QAbstractButton>
@@ -124,10 +123,4 @@ void verifyNoWindowLeft()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(QApplication::topLevelWidgets(), QWidgetList());
-}
-
-void prepareUiTests()
-{
-    applyLookAndFeel();
-    QApplication::setCursorFlashTime(0);
 }

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "settings/ServerSettings.h"
 #include "ui/Forms.h"
+#include "ui/LookAndFeel.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -60,13 +61,12 @@ void click(const QWidget* window, const QString& button);
 void verifyNoWindowLeft();
 
 // The application every UI test runs in: the program's own look, and a cursor that does not blink.
-void prepareUiTests();
-
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
-        prepareUiTests();                                                                                              \
+        applyLookAndFeel();                                                                                            \
+        QApplication::setCursorFlashTime(0);                                                                           \
         TestClass test;                                                                                                \
         return QTest::qExec(&test, argc, argv);                                                                        \
     }

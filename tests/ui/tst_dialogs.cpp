@@ -1,6 +1,7 @@
 #include "ProgramUnderTest.h"
 #include "formats/SettingsFile.h"
 #include "ui/Form1.h"
+#include "ui/Form10.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -65,7 +66,7 @@ const QString choicesShown = "Option2=on|Option6=on|Option7=on|Option10=off|Opti
 const QString boxes = "Text1=Name|Text2=Rcon|Text3=45|Text4=Pass|Text5=20|Text6=9000|Text7=1500|Text8=well|Check6=on";
 const QByteArray boxesTaken = "4=Name|5=Rcon|6=Pass|7=45|8=20|9=well|10=1500|11=9000|14=1";
 const QString readOnly = "Warning: Cannot write %1/%2: the file is read-only.";
-const QByteArray factorySaveAs = saveAsFileWith({});
+const QByteArray factorySaveAs = readBytes(TEST_DATA "/factory-saveas.tfc");
 const QString badName = "Warning: Cannot save the settings as \"%1\": a file name cannot hold / or \\ or characters "
                         "the file system refuses. The file goes into the server folder.";
 
@@ -74,7 +75,7 @@ const QList<Use> uses{
     {"Main window from a Windows file, to server.cfg", "4= Caf\xe9, \x80 |5=secret|8=16|9=well|12=1", "", "Form1",
         "Text1= Café, € |Text2=secret|Text5=16|Text8=well|Check1=on|Check3=off", "Text3=45|Text4=join|Text5=20|Text6=20000|Text7=2000|Check6=on|Check1=off", "Command1",
         "4= Caf\xc3\xa9, \xe2\x82\xac |5=secret|6=join|7=45|8=20|9=well|10=2000|11=20000|14=1", "Information: Configuration saved to server.cfg", "tfc/server.cfg",
-        serverCfgWith(lines("2=// Version: 0.2|5=hostname \" Caf\xe9, \x80 \"|6=rcon_password \"secret\"|7=sv_password \"join\"|8=mp_timelimit 45|9=sv_minrate 2000|10=sv_maxrate 20000|13=tfc_clanbattle 1"))},
+        withLines(readBytes(TEST_DATA "/factory-server.cfg"), lines("2=// Version: 0.2|5=hostname \" Caf\xe9, \x80 \"|6=rcon_password \"secret\"|7=sv_password \"join\"|8=mp_timelimit 45|9=sv_minrate 2000|10=sv_maxrate 20000|13=tfc_clanbattle 1"))},
     {"Main window switch left as read", "13=2|15= 1", "", "Form1", "Check3=off|Check7=off", "", "", "13=2|15= 1"},
     {"Main window switch clicked", "13=2|15=1", "", "Form1", "Check3=off|Check7=on", "Check3=on|Check7=off", "", "13=1|15=0"},
     {"Write Config refused", "", "", "Form1", "", "Text1=x\"; quit", "Command1", "4=x\"; quit",
@@ -107,7 +108,7 @@ const QList<Use> uses{
     {"Default Settings cancelled", "", boxes, "Form4", "", "", "Command2", boxesTaken, "", "tfc/default.tfc", settingsFileWith(lines("2=0.2"))},
     {"Default Settings refused", "", boxes, "Form4", "", "", "Command1", boxesTaken, readOnly.arg("%1", "tfc/default.tfc"), "tfc/default.tfc", "old\r\n", true, "", "read-only"},
     {"Save As saved", "5=rcon|21=t|51=1", boxes, "Form9", "Text1=Default", "", "Command1", "4=Name|5=rcon|7=45|10=1500|11=9000|14=1|21=t|51=1", "Information: File Default.tfc saved.",
-        "Default.TFC", saveAsFileWith(lines("1=Name|2=rcon|3=45|4=t|6=1500|7=9000|10=1|15=1"))},
+        "Default.TFC", withLines(factorySaveAs, lines("1=Name|2=rcon|3=45|4=t|6=1500|7=9000|10=1|15=1"))},
     {"Save As, extension added again", "", "", "Form9", "", "Text1=x.tfc", "Command1", "", "Information: File x.tfc.tfc saved.", "x.tfc.TFC", factorySaveAs},
     {"Save As, empty name", "", "", "Form9", "", "Text1=", "Command1", "", "Information: File .tfc saved.", ".TFC", factorySaveAs},
     {"Save As, blanks kept", "", "", "Form9", "", "Text1= my set ", "Command1", "", "Information: File  my set .tfc saved.", " my set .TFC", factorySaveAs},
@@ -194,6 +195,9 @@ private Q_SLOTS:
         operate(main, {"Text1=First"});
         QWidget* defaults = program.open("Form4");
         QCOMPARE(QApplication::focusWidget(), child(defaults, "Command1"));
+        click(defaults, "Command3");
+        click(defaults, "Command3");
+        QCOMPARE(program.open("Form10"), program.forms->loaded<Form10>()); // Restore opens Restore Settings, once
         QWidget* saveAs = program.open("Form9");
         operate(saveAs, {"Text1=weekend"});
         click(defaults, "Command2");

@@ -232,7 +232,8 @@ private Q_SLOTS:
             return;
         const QRegularExpression logged("^--- \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "
             + QRegularExpression::escape(server) + " -game tfc -maxplayers 20 \\+map "
-            + QRegularExpression::escape(startMap) + "\nStand-in dedicated server\n");
+            + QRegularExpression::escape(startMap)
+            + "\nStand-in dedicated server\n[\\s\\S]*Stand-in dedicated server ends.\n$");
         QTRY_VERIFY(logged.match(QString::fromUtf8(readBytes(program.path("server-console.log")))).hasMatch());
     }
 
