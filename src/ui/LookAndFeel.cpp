@@ -25,7 +25,7 @@ public:
         const QWidget* widget) const override
     {
         const auto* frame = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
-        if (control != CC_GroupBox || !frame)
+        if (!frame)
             return QProxyStyle::subControlRect(control, option, part, widget);
         // The height the caption is drawn at, a pixel more than the font's own.
         const int captionHeight = frame->fontMetrics.boundingRect(QRect(), Qt::TextSingleLine, frame->text).height();
@@ -43,7 +43,7 @@ public:
         const QWidget* widget) const override
     {
         const auto* frame = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
-        if (control != CC_GroupBox || !frame) {
+        if (!frame) {
             QProxyStyle::drawComplexControl(control, option, painter, widget);
             return;
         }

@@ -24,12 +24,13 @@ QString askForServerFolder()
         QStringLiteral("Quillmont: choose the server folder, the one that holds tfc and hlds_run or HLDS.EXE"));
 }
 
-} // namespace
-
+// Whether a folder is a server's installation folder: it holds the mod folder tfc.
 bool holdsModFolder(const QString& folder)
 {
     return !folder.isEmpty() && QDir(folder).exists(QStringLiteral("tfc"));
 }
+
+} // namespace
 
 QString chooseServerFolder(const QString& requested, const QString& programFolder)
 {

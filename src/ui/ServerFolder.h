@@ -4,9 +4,6 @@
 
 #include <functional>
 
-// Whether a folder is a server's installation folder: it holds the mod folder tfc.
-bool holdsModFolder(const QString& folder);
-
 // The folder of the dedicated server Quillmont works in: the one asked for on the command line;
 // else the program's own folder when it holds tfc; else the one used last, if it still holds tfc;
 // else the one the operator chooses, and the program's own folder if the operator chooses none.

@@ -2,7 +2,6 @@
 
 #include "formats/Failure.h"
 
-#include <QByteArray>
 #include <QMap>
 #include <QStringList>
 

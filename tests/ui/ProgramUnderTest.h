@@ -11,7 +11,6 @@
 #include <QTest>
 
 #include <memory>
-#include <optional>
 
 class Form1;
 

@@ -202,6 +202,7 @@ private Q_SLOTS:
         operate(saveAs, {"Text1=weekend"});
         click(defaults, "Command2");
         click(saveAs, "Command2");
+        QVERIFY(!defaults->isVisible() && !saveAs->isVisible());
         operate(main, {"Text1=Second"});
         QCOMPARE(program.open("Form4"), defaults);
         QCOMPARE(program.open("Form9"), saveAs);
