@@ -251,8 +251,8 @@ private Q_SLOTS:
         QFETCH(QString, way);
         ProgramUnderTest program;
         QWidget* main = program.start();
-        operate(main, {"Check1=on"});
         click(program.open("Form4"), "Command2"); // hidden, still loaded
+        operate(program.open("Form6"), {"Check1=on"}); // open, with a setting changed
         QTimer::singleShot(0, main, [&] {
             way == "close"          ? void(main->close())
                 : way == "menuExit" ? child<QAction>(main, way)->trigger()

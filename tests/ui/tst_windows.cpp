@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
@@ -116,10 +115,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("form");
         QTest::addColumn<QStringList>("design");
-        QFile file(TEST_DATA "/layout.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly));
         QMap<QString, QStringList> designs;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        for (const QString& line :
+            QString::fromUtf8(readBytes(TEST_DATA "/layout.txt")).split('\n', Qt::SkipEmptyParts))
             designs[line.section(' ', 0, 0)] << line.section(' ', 1);
         designs.remove("#");
         for (auto it = designs.begin(); it != designs.end(); ++it)
@@ -137,8 +135,9 @@ private Q_SLOTS:
         const QStringList area = design.takeFirst().split(' ');
         QCOMPARE(window->windowTitle(), area.mid(3).join(' '));
         QCOMPARE(client->size(), QSize(area[1].toInt(), area[2].toInt()) / 15);
-        QCOMPARE(window->minimumSize(), window->maximumSize());
-        QVERIFY(!window->parentWidget());
+        QVERIFY(window->minimumSize() == window->maximumSize()
+            && window->windowIcon().availableSizes().contains(QSize(16, 16)));
+        QCOMPARE(window->objectName() + (window->parentWidget() ? " owned" : ""), form);
         QVERIFY((window->frameGeometry().center() - window->screen()->geometry().center()).manhattanLength() <= 2);
 
         QMap<int, QString> tabOrder;
