@@ -35,7 +35,7 @@ OneWindowPerFolder::Claim OneWindowPerFolder::claim()
     if (askRunningProgram())
         return Claim::BroughtForward;
     if (!lock_.tryLock() && lock_.error() == QLockFile::LockFailedError) {
-        qint64 process = 0;
+        qint64 process{};
         QString host;
         QString program;
         lock_.getLockInfo(&process, &host, &program);

@@ -249,6 +249,7 @@ private Q_SLOTS:
     void exits()
     {
         QFETCH(QString, way);
+        QCoreApplication::removePostedEvents(nullptr, QEvent::Quit); // left by the way out before
         ProgramUnderTest program;
         QWidget* main = program.start();
         click(program.open("Form4"), "Command2"); // hidden, still loaded
