@@ -2,7 +2,6 @@
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
-#include "launch/ServerLaunch.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 
@@ -67,8 +66,7 @@ std::optional<Failure> saveWithin(rlim_t limit, const QString& path, const QByte
 
 } // namespace
 
-// default.tfc, server.cfg, the way every file is saved, and the server's command line: exact
-// bytes and every refusal.
+// default.tfc, server.cfg and the way every file is saved: exact bytes and every refusal.
 class CoreTest : public QObject {
     Q_OBJECT
 
@@ -387,52 +385,6 @@ private Q_SLOTS:
             "Cannot write " + folder.filePath(target) + ": " + reason);
         QCOMPARE(readBytes(folder.filePath("default.tfc")), "old\r\n");
         QCOMPARE(filesIn(folder.path()), QStringList{"default.tfc"});
-    }
-
-    // The command line the server receives, taken apart as the server takes it; the UI tests start
-    // it for real.
-    void serverCommand_data()
-    {
-        QTest::addColumn<QString>("maxplayers");
-        QTest::addColumn<QString>("startMap");
-        QTest::addColumn<QStringList>("arguments");
-        // clang-format off
-        QTest::newRow("factory") << "12" << "2fort" << QStringList{"-game", "tfc", "-maxplayers", "12", "+map", "2fort"};
-        QTest::newRow("empty player limit") << "" << "2fort" << QStringList{"-game", "tfc", "-maxplayers", "+map", "2fort"};
-        QTest::newRow("empty map") << "12" << "" << QStringList{"-game", "tfc", "-maxplayers", "12", "+map"};
-        QTest::newRow("blanks split as the server would") << " 16  " << "2fort x" << QStringList{"-game", "tfc", "-maxplayers", "16", "+map", "2fort", "x"};
-        QTest::newRow("NUL") << "1" + QString(QChar(0)) << "2fort" << QStringList();
-        // clang-format on
-    }
-
-    void serverCommand()
-    {
-        QFETCH(QString, maxplayers);
-        QFETCH(QString, startMap);
-        QFETCH(QStringList, arguments);
-        ServerSettings settings;
-        settings.maxplayers = maxplayers;
-        settings.start_map = startMap;
-        const ServerCommand command = ::serverCommand(dir.path(), settings);
-        QCOMPARE(std::tuple(command.program, command.workingFolder, command.logFile),
-            std::tuple(dir.filePath("HLDS.EXE"), dir.path(), dir.filePath("server-console.log")));
-        const QString nul = "Cannot start the server: Max Players (maxplayers) holds a NUL character, which a command "
-                            "line cannot carry.";
-        QCOMPARE(messageOf(checkCommandLineValues(settings)), arguments.isEmpty() ? nul : "");
-        if (!arguments.isEmpty())
-            QCOMPARE(command.arguments, arguments);
-    }
-
-    // On Linux the server's start script when there is no HLDS.EXE; a program that cannot start.
-    void serverProgram()
-    {
-        QTemporaryDir folder;
-        writeBytes(folder.filePath("hlds_run"), "not a program");
-        QCOMPARE(::serverCommand(folder.path(), {}).program, folder.filePath("hlds_run"));
-        QCOMPARE(messageOf(startServer(::serverCommand(folder.path(), {}), true)),
-            "Cannot start " + folder.filePath("hlds_run") + ": execv: Permission denied");
-        writeBytes(folder.filePath("HLDS.EXE"), "");
-        QCOMPARE(::serverCommand(folder.path(), {}).program, folder.filePath("HLDS.EXE"));
     }
 };
 

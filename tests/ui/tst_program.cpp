@@ -15,7 +15,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-using ServerStart = std::tuple<QString, QString, QMessageBox::StandardButton, QString, bool>;
+using ServerStart = std::tuple<QString, QString, QString, QMessageBox::StandardButton, QString, QString>;
 Q_DECLARE_METATYPE(ServerStart)
 
 namespace {
@@ -176,32 +176,41 @@ private Q_SLOTS:
     }
 
     // The server starts in the server folder with the player limit and map of the record, not
-    // those typed since the last Write Config, and its output goes to server-console.log there.
+    // those typed since the last Write Config, its command line taken apart at blanks as the server
+    // takes it, and its output goes to server-console.log there.
     void startServer_data()
     {
-        QTest::addColumn<ServerStart>(
-            "row"); // files in the server folder, the map, the answer to a question, the message, started
+        // Files in the server folder ("*": the stand-in server, "/": a folder), the player limit and
+        // map, the answer to a question, the message, and the command line started (none: none).
+        QTest::addColumn<ServerStart>("row");
         const QString question = "Question: The map %1 is not in tfc/maps. Start the server anyway?";
+        const QString cannotStart = "Warning: Cannot start the server: ";
         // clang-format off
-        QTest::newRow("without tfc/maps") << ServerStart{"HLDS.EXE", "2fort;touch x|$(id)", QMessageBox::No, "", true};
-        QTest::newRow("a map in tfc/maps") << ServerStart{"HLDS.EXE tfc/maps/2FORT.bsp tfc/maps/well.BSP tfc/maps/notes.txt", "2fort", QMessageBox::No, "", true};
-        QTest::newRow("another map, started") << ServerStart{"HLDS.EXE tfc/maps/2fort.bsp", "well", QMessageBox::Yes, question.arg("well"), true};
-        QTest::newRow("another map, not started") << ServerStart{"HLDS.EXE tfc/maps/2fort.bsp", "well", QMessageBox::No, question.arg("well"), false};
-        QTest::newRow("no log") << ServerStart{"HLDS.EXE server-console.log/", "2fort", QMessageBox::No, "Warning: The server's output is not kept: cannot write %1/server-console.log: Is a directory", true};
-        QTest::newRow("no server program") << ServerStart{"", "2fort", QMessageBox::No, "Warning: Cannot start the server: %1 holds no HLDS.EXE or hlds_run.", false};
-        QTest::newRow("NUL in the map") << ServerStart{"HLDS.EXE", "2fort" + QString(QChar(0)), QMessageBox::No, "Warning: Cannot start the server: Start Map (start_map) holds a NUL character, which a command line cannot carry.", false};
+        QTest::newRow("without tfc/maps") << ServerStart{"HLDS.EXE*", "20", "2fort;touch x|$(id)", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort;touch x|$(id)"};
+        QTest::newRow("a map in tfc/maps") << ServerStart{"HLDS.EXE* tfc/maps/2FORT.bsp tfc/maps/well.BSP tfc/maps/notes.txt", "20", "2fort", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort"};
+        QTest::newRow("another map, started") << ServerStart{"HLDS.EXE* tfc/maps/2fort.bsp", "20", "well", QMessageBox::Yes, question.arg("well"), "HLDS.EXE -game tfc -maxplayers 20 +map well"};
+        QTest::newRow("another map, not started") << ServerStart{"HLDS.EXE* tfc/maps/2fort.bsp", "20", "well", QMessageBox::No, question.arg("well"), ""};
+        QTest::newRow("blanks") << ServerStart{"HLDS.EXE*", " 16  ", "2fort x", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 16 +map 2fort x"};
+        QTest::newRow("empty player limit and map") << ServerStart{"HLDS.EXE*", "", "", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers +map"};
+        QTest::newRow("no log") << ServerStart{"HLDS.EXE* server-console.log/", "20", "2fort", QMessageBox::No, "Warning: The server's output is not kept: cannot write %1/server-console.log: Is a directory", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort"};
+        QTest::newRow("Linux start script") << ServerStart{"hlds_run*", "20", "2fort", QMessageBox::No, "", "hlds_run -game tfc -maxplayers 20 +map 2fort"};
+        QTest::newRow("HLDS.EXE first") << ServerStart{"HLDS.EXE* hlds_run", "20", "2fort", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort"};
+        QTest::newRow("not a program") << ServerStart{"hlds_run", "20", "2fort", QMessageBox::No, "Warning: Cannot start %1/hlds_run: execv: Permission denied", ""};
+        QTest::newRow("no server program") << ServerStart{"", "20", "2fort", QMessageBox::No, cannotStart + "%1 holds no HLDS.EXE or hlds_run.", ""};
+        QTest::newRow("NUL in the map") << ServerStart{"HLDS.EXE*", "20", "2fort" + QString(QChar(0)), QMessageBox::No, cannotStart + "Start Map (start_map) holds a NUL character, which a command line cannot carry.", ""};
+        QTest::newRow("NUL in the player limit") << ServerStart{"HLDS.EXE*", "2" + QString(QChar(0)), "2fort", QMessageBox::No, cannotStart + "Max Players (maxplayers) holds a NUL character, which a command line cannot carry.", ""};
         // clang-format on
     }
 
     void startServer()
     {
         QFETCH(ServerStart, row);
-        const auto& [files, startMap, answer, message, started] = row;
+        const auto& [files, players, startMap, answer, message, started] = row;
         ProgramUnderTest program;
         for (const QString& file : files.split(' ', Qt::SkipEmptyParts)) {
             QDir().mkpath(program.path(file.section('/', 0, -2)));
-            if (file == "HLDS.EXE")
-                QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path(file)));
+            if (file.endsWith('*'))
+                QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path(file.chopped(1))));
             else if (!file.endsWith('/'))
                 writeBytes(program.path(file), "");
         }
@@ -212,27 +221,26 @@ private Q_SLOTS:
             QCOMPARE(maps->currentCompletion().toLower() + " of " + QString::number(maps->model()->rowCount()),
                 "2fort of " + QString::number(files.count(".bsp", Qt::CaseInsensitive)));
         }
-        operate(main, {"Text5=20"});
+        operate(main, {"Text5=" + players});
         click(main, "Command1");
         operate(main, {"Text5=99"});
         program.settings.start_map = startMap;
         program.messages.clear();
         click(main, "Command2");
-        QCOMPARE(program.messages, message.isEmpty() ? QStringList() : QStringList{message.arg(program.folder)});
-        QTest::qWait(started ? 0 : 300);
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), started, 10000);
-        if (!started)
+        QCOMPARE(program.messages, message.isEmpty() ? QStringList() : QStringList{QString(message).replace("%1", program.folder)});
+        QTest::qWait(started.isEmpty() ? 300 : 0);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), !started.isEmpty(), 10000);
+        if (started.isEmpty())
             return;
-        const QByteArray server = program.path("HLDS.EXE").toUtf8();
-        QCOMPARE(readBytes(program.path("standin-report.txt")).split('\n').mid(1, 8),
-            (QByteArrayList{"program: " + server, "working folder: " + program.folder.toUtf8(), "argument 1: -game",
-                "argument 2: tfc", "argument 3: -maxplayers", "argument 4: 20", "argument 5: +map",
-                "argument 6: " + startMap.section(' ', 0, 0).toUtf8()}));
+        const QString server = program.path(started.section(' ', 0, 0));
+        QByteArrayList report{"program: " + server.toUtf8(), "working folder: " + program.folder.toUtf8()};
+        for (const QString& argument : started.section(' ', 1).split(' '))
+            report << "argument " + QByteArray::number(report.size() - 1) + ": " + argument.toUtf8();
+        QCOMPARE(readBytes(program.path("standin-report.txt")).split('\n').mid(1, report.size()), report);
         if (message.contains("output"))
             return;
         const QRegularExpression logged("^--- \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "
-            + QRegularExpression::escape(server) + " -game tfc -maxplayers 20 \\+map "
-            + QRegularExpression::escape(startMap)
+            + QRegularExpression::escape(server + ' ' + started.section(' ', 1))
             + "\nStand-in dedicated server\n[\\s\\S]*Stand-in dedicated server ends.\n$");
         QTRY_VERIFY(logged.match(QString::fromUtf8(readBytes(program.path("server-console.log")))).hasMatch());
     }
