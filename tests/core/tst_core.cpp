@@ -16,10 +16,10 @@
 #include <unistd.h>
 
 using RefusedSettings = std::tuple<TextField, QString, TextEncoding, bool, QString>;
-using ServerCfgLine = std::tuple<TextField, QString, TextEncoding, int, QByteArray>;
+using ServerCfgCase = std::tuple<ServerSettings, TextEncoding, QByteArray, QString>;
 using RefusedSave = std::tuple<QString, int, int, QString>;
 Q_DECLARE_METATYPE(RefusedSettings)
-Q_DECLARE_METATYPE(ServerCfgLine)
+Q_DECLARE_METATYPE(ServerCfgCase)
 Q_DECLARE_METATYPE(RefusedSave)
 
 namespace {
@@ -83,6 +83,16 @@ class CoreTest : public QObject {
         return writeFullLayout(path, settings, encoding) ? "unwritable" : readBytes(path);
     }
 
+    // Reads a settings file that the test needs read, and gives the character set it came in.
+    TextEncoding readSettings(const QByteArray& contents, ServerSettings& settings)
+    {
+        writeBytes(dir.filePath("read.tfc"), contents);
+        TextEncoding encoding{};
+        if (const std::optional<Failure> failure = readFullLayout(dir.filePath("read.tfc"), settings, encoding))
+            qFatal("%s", qPrintable(failure->message));
+        return encoding;
+    }
+
     std::optional<Failure> writeServerCfg(const ServerSettings& settings, TextEncoding encoding)
     {
         SafeSave file(dir.filePath("server.cfg"));
@@ -99,36 +109,22 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("written");
         QTest::addColumn<QString>("read");
+        for (const Case& given : readCases("round-trips.txt")) {
+            const QByteArray file = given.contains("every") ? everyValueLine(given.value("every"))
+                                                            : settingsFileWith(lines(given.value("tfc")));
+            QTest::newRow(given.value({}).constData())
+                << file << (given.contains("written") ? settingsFileWith(lines(given.value("written"))) : file)
+                << QString(QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)
+                           .decode(given.value("read", "0.0"))); // a byte-order mark is a character here
+        }
         const QByteArray factory = factoryFullLayout();
-        QByteArray c1, latin1;
-        for (int byte = 0x80; byte <= 0xff; ++byte)
-            (byte < 0xa0 ? c1 : latin1) += char(byte);
-        const auto row = [](const char* name, const QByteArray& value, const QString& read) {
-            QTest::newRow(name) << everyValueLine(value) << everyValueLine(value) << read;
-        };
         // clang-format off
-        row("empty", "", "");
-        row("blanks, commas and quotes", "  \"Fast\", fair  ", "  \"Fast\", fair  ");
-        row("very long", QByteArray(5000, 'x'), QString(5000, 'x'));
-        row("Windows-1252 E9", "Caf\xe9", "Café");
-        row("Windows-1252 80 to 9F", c1, QString(QStringDecoder("windows-1252").decode(c1)));
-        row("Windows-1252 A0 to FF", latin1, QString::fromLatin1(latin1));
-        row("UTF-8 and a lone E9", "Caf\xc3\xa9 \xe9", "CafÃ© é");
-        row("UTF-8 C3 A9", "Caf\xc3\xa9", "Café");
-        row("UTF-8 four bytes", "\xf0\x9f\x8e\xae", QString::fromUcs4(U"\U0001F3AE"));
-        row("byte-order mark", "\xef\xbb\xbfServer", QStringView(u"\uFEFFServer").toString());
-        row("two byte-order marks", "\xef\xbb\xbf\xef\xbb\xbf", QStringView(u"\uFEFF\uFEFF").toString());
-        row("NUL", QByteArray("a\0b", 3), QStringView(u"a\0b", 3).toString());
-        row("tab", "\ta\t", "\ta\t");
         QTest::newRow("lone E9 at the very end") << factory.chopped(2) + "\xe9" << factory.chopped(2) + "\xe9\r\n" << "0.0é";
         QTest::newRow("LF") << QByteArray(factory).replace("\r\n", "\n") << factory << "0.0";
         QTest::newRow("CR") << QByteArray(factory).replace("\r\n", "\r") << factory << "0.0";
         QTest::newRow("no ending on the last line") << factory.chopped(2) << factory << "0.0";
         QTest::newRow("lines after the 52nd") << factory + "line 53\r\nline 60\r\n" << factory << "0.0";
         QTest::newRow("other headers") << settingsFileWith({{1, ""}, {46, "anything"}}) << factory << "0.0";
-        for (const auto& [line, number] : QList<std::pair<QByteArray, QByteArray>>{{" 2 ", " 2 "}, {" -1 ", "-1 "}, {"\t+3", " 3 "},
-                 {"-32768", "-32768 "}, {"32767", " 32767 "}, {"32768", " 0 "}, {"x", " 0 "}, {"70000", " 0 "}, {"99999999999999999999", " 0 "}, {"1.0", " 0 "}, {"- 1", " 0 "}})
-            QTest::newRow("team damage " + line) << settingsFileWith({{32, line}}) << settingsFileWith({{32, number}}) << "0.0";
         // clang-format on
     }
 
@@ -260,79 +256,37 @@ private Q_SLOTS:
         QVERIFY2(accepted > 50 && accepted < 150, "random files should be both long enough and too short");
     }
 
-    // Every value as it stands, in the file's character set, one line changed from the factory
-    // file; or, for each value the console would not apply exactly as it stands or would run as
-    // commands, a refusal, and the old file stays with no temporary file left.
+    // Every value as it stands, in the character set default.tfc came in; or, for each value the
+    // console would not apply exactly as it stands or would run as commands, a refusal naming the
+    // setting, and the old file stays with no temporary file left.
     void serverCfg_data()
     {
-        QTest::addColumn<ServerCfgLine>("row"); // the line written, or 0 and the refusal
-        const auto utf8 = TextEncoding::Utf8;
-        const auto windows = TextEncoding::Windows1252;
-        const QByteArray quote = " holds a double quote (\"), which the game server would take as the end of the value "
-                                 "and run the rest as commands.";
-        const QByteArray semicolon
-            = " holds a semicolon (;), which the game server would take as the start of a new command.";
-        const QByteArray control
-            = " holds a control character (%1), which the game server's console cannot take inside a value.";
-        const QByteArray tooLong
-            = " is longer than 255 bytes (it has 256), more than the game server takes from a value.";
-        const QByteArray version = "the version text on line 2 of default.tfc";
-        const QByteArray wayOut
-            = " Save the defaults with File, Default Settings, which writes version 0.3, and start Quillmont again.";
-        const auto refused = [](const QByteArray& reason) { return "Cannot write %1: " + reason; };
-        // clang-format off
-        QTest::newRow("empty version") << ServerCfgLine{&S::file_version, "", utf8, 2, QByteArray("// Version: ")};
-        QTest::newRow("blanks, comma and semicolon quoted") << ServerCfgLine{&S::hostname, "  Fast, fair; friendly  ", utf8, 5, QByteArray("hostname \"  Fast, fair; friendly  \"")};
-        QTest::newRow("empty switch") << ServerCfgLine{&S::sv_cheats, "", utf8, 17, QByteArray("sv_cheats ")};
-        QTest::newRow("blanks unquoted") << ServerCfgLine{&S::sv_gravity, " 800 ", utf8, 21, QByteArray("sv_gravity  800 ")};
-        QTest::newRow("UTF-8") << ServerCfgLine{&S::tfc_respawndelay, "Zürich €", utf8, 50, QByteArray("tfc_respawndelay Z\xc3\xbcrich \xe2\x82\xac")};
-        QTest::newRow("255 bytes quoted") << ServerCfgLine{&S::sv_password, QString(255, 'x'), utf8, 7, "sv_password \"" + QByteArray(255, 'x') + '"'};
-        QTest::newRow("255 bytes of Windows-1252") << ServerCfgLine{&S::cr_spy, QString(255, QChar(0xfc)), windows, 41, "cr_spy " + QByteArray(255, '\xfc')};
-        QTest::newRow("quote in a quoted value") << ServerCfgLine{&S::hostname, "x\"; rcon_password \"known", utf8, 0, refused("Server Name (hostname)" + quote)};
-        QTest::newRow("quote in an unquoted value") << ServerCfgLine{&S::mp_timelimit, "\"30", utf8, 0, refused("Time Limit (mp_timelimit)" + quote)};
-        QTest::newRow("semicolon unquoted") << ServerCfgLine{&S::sv_gravity, "800; quit", utf8, 0, refused("Gravity (sv_gravity)" + semicolon)};
-        QTest::newRow("semicolon in the version") << ServerCfgLine{&S::file_version, "0.3; quit", utf8, 0, refused(version + semicolon + wayOut)};
-        QTest::newRow("line break") << ServerCfgLine{&S::cr_engineer, "0\nquit", utf8, 0, refused("Engineer (cr_engineer)" + QByteArray(control).replace("%1", "a line break"))};
-        QTest::newRow("NUL") << ServerCfgLine{&S::sv_maxrate, QString("0") + QChar(0), utf8, 0, refused("Max Data (sv_maxrate)" + QByteArray(control).replace("%1", "U+0000"))};
-        QTest::newRow("tab") << ServerCfgLine{&S::mp_teamplay, "21\t", utf8, 0, refused("mp_teamplay" + QByteArray(control).replace("%1", "a tab"))};
-        QTest::newRow("vertical tab") << ServerCfgLine{&S::hostname, "My Server\vquit", utf8, 0, refused("Server Name (hostname)" + QByteArray(control).replace("%1", "U+000B"))};
-        QTest::newRow("delete") << ServerCfgLine{&S::sv_maxspeed, "500\x7f", utf8, 0, refused("Max Speed (sv_maxspeed)" + QByteArray(control).replace("%1", "U+007F"))};
-        QTest::newRow("control character in the version") << ServerCfgLine{&S::file_version, "0.3\r", utf8, 0, refused(version + QByteArray(control).replace("%1", "a line break") + wayOut)};
-        QTest::newRow("256 bytes quoted") << ServerCfgLine{&S::sv_password, QString(256, 'x'), utf8, 0, refused("Server Password (sv_password)" + tooLong)};
-        QTest::newRow("256 bytes unquoted") << ServerCfgLine{&S::tfc_respawndelay, QString(256, '1'), utf8, 0, refused("Respawn Delay (tfc_respawndelay)" + tooLong)};
-        QTest::newRow("256 bytes of UTF-8") << ServerCfgLine{&S::cr_scout, QString(128, QChar(0xfc)), utf8, 0, refused("Scout (cr_scout)" + tooLong)};
-        QTest::newRow("beyond Windows-1252") << ServerCfgLine{&S::hostname, "東京", windows, 0, refused("Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in Windows-1252, the character set default.tfc came in, so that every other byte stays as it was.")};
-        // clang-format on
+        QTest::addColumn<ServerCfgCase>("row"); // the settings, the lines of server.cfg written, the refusal
+        for (const Case& written : readCases("server-cfg.txt")) {
+            ServerSettings settings;
+            const TextEncoding encoding = readSettings(settingsFileWith(lines(written.value("tfc"))), settings);
+            QTest::newRow(written.value({}).constData())
+                << ServerCfgCase{settings, encoding, written.value("cfg"), QString::fromUtf8(written.value("refused"))};
+        }
+        // Values no settings file can carry.
+        QTest::newRow("line break") << ServerCfgCase{factoryWith(&S::cr_engineer, "0\nquit"), TextEncoding::Utf8, {},
+            "Engineer (cr_engineer) holds a control character (a line break), which the game server's console cannot "
+            "take inside a value."};
+        QTest::newRow("beyond Windows-1252") << ServerCfgCase{factoryWith(&S::hostname, "東京"), TextEncoding::Windows1252,
+            {}, "Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in "
+                "Windows-1252, the character set default.tfc came in, so that every other byte stays as it was."};
     }
 
     void serverCfg()
     {
-        QFETCH(ServerCfgLine, row);
-        const auto& [field, value, encoding, line, written] = row;
+        QFETCH(ServerCfgCase, row);
+        const auto& [settings, encoding, written, refusal] = row;
         const QString cfg = dir.filePath("server.cfg");
         writeBytes(cfg, "old\r\n");
-        QByteArrayList expected = readBytes(TEST_DATA "/factory-server.cfg").split('\n');
-        if (line)
-            expected[line - 1] = written + '\r';
-        QCOMPARE(messageOf(writeServerCfg(factoryWith(field, value), encoding)), line ? "" : QString(written).arg(cfg));
-        QCOMPARE(readBytes(cfg), line ? expected.join('\n') : "old\r\n");
+        QCOMPARE(messageOf(writeServerCfg(settings, encoding)), refusal.isEmpty() ? "" : "Cannot write " + cfg + ": " + refusal);
+        QCOMPARE(readBytes(cfg),
+            refusal.isEmpty() ? withLines(readBytes(TEST_DATA "/factory-server.cfg"), lines(written)) : "old\r\n");
         QCOMPARE(filesIn(dir.path()).filter("server.cfg"), QStringList{"server.cfg"});
-    }
-
-    // A refusal names the setting by the caption of the control that shows it and its console name.
-    void everySettingNamedAsItsControlShowsIt()
-    {
-        for (const QByteArray& named : readBytes(TEST_DATA "/setting-names.txt").split('\n')) {
-            if (named.isEmpty() || named.startsWith('#'))
-                continue;
-            ServerSettings settings;
-            TextEncoding encoding{};
-            writeBytes(path, settingsFileWith({{named.split(' ').first().toInt(), "\""}}));
-            QCOMPARE(readFullLayout(path, settings, encoding), std::nullopt);
-            QVERIFY2(messageOf(writeServerCfg(settings, encoding))
-                         .contains(": " + named.mid(named.indexOf(' ') + 1) + " holds a double quote"),
-                named);
-        }
     }
 
     // Root saving the game server's own file leaves it the server's, with every mode bit and no

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <utility>
+
 QString messageOf(const std::optional<Failure>& failure)
 {
     return failure ? failure->message : QString();
@@ -40,6 +42,33 @@ QByteArray withLines(const QByteArray& file, const QMap<int, QByteArray>& lines)
 QByteArray settingsFileWith(const QMap<int, QByteArray>& lines)
 {
     return withLines(factoryFullLayout(), lines);
+}
+
+QMap<int, QByteArray> lines(const QByteArray& numbered)
+{
+    QMap<int, QByteArray> byNumber;
+    for (const QByteArray& line : numbered.split('|'))
+        byNumber.insert(line.left(line.indexOf('=')).toInt(), line.mid(line.indexOf('=') + 1));
+    byNumber.remove(0);
+    return byNumber;
+}
+
+QList<Case> readCases(const QString& file)
+{
+    QList<Case> cases;
+    bool between = true;
+    for (const QByteArray& line : readBytes(TEST_DATA "/" + file).split('\n')) {
+        const qsizetype blank = line.contains(' ') ? line.indexOf(' ') : line.size();
+        if (line.startsWith('#'))
+            continue;
+        if (line.isEmpty())
+            between = true;
+        else if (std::exchange(between, false))
+            cases.emplaceBack().insert({}, QByteArray::fromPercentEncoding(line));
+        else
+            cases.last().insert(line.left(blank), QByteArray::fromPercentEncoding(line.mid(blank + 1)));
+    }
+    return cases;
 }
 
 void makeReadOnly(const QString& path)

@@ -18,6 +18,15 @@ QByteArray withLines(const QByteArray& file, const QMap<int, QByteArray>& lines)
 QByteArray factoryFullLayout();
 QByteArray settingsFileWith(const QMap<int, QByteArray>& lines);
 
+// Lines of a file by their number, from "4=Name|5=Rcon".
+QMap<int, QByteArray> lines(const QByteArray& numbered);
+
+// The cases of a file in tests/data: blocks separated by blank lines, each its name on the first
+// line, then "key value" lines; in names and values "%" and two hex digits stand for that byte.
+// The name is under the key "".
+using Case = QMap<QByteArray, QByteArray>;
+QList<Case> readCases(const QString& file);
+
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);
 

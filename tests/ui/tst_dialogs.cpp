@@ -10,16 +10,6 @@
 
 namespace {
 
-// Lines of default.tfc by their number, "4=Name|5=Rcon".
-QMap<int, QByteArray> lines(const QByteArray& text)
-{
-    QMap<int, QByteArray> numbered;
-    for (const QByteArray& line : text.split('|'))
-        numbered.insert(line.left(line.indexOf('=')).toInt(), line.mid(line.indexOf('=') + 1));
-    numbered.remove(0);
-    return numbered;
-}
-
 QStringList items(const QByteArray& text)
 {
     return QString::fromUtf8(text).split('|', Qt::SkipEmptyParts);
@@ -31,22 +21,6 @@ QByteArrayList recordLines(const ProgramUnderTest& program)
 {
     const QString file = program.dir.filePath("record.tfc");
     return writeFullLayout(file, program.settings, TextEncoding::Utf8) ? QByteArrayList() : readBytes(file).split('\n');
-}
-
-// The uses of dialog-uses.txt, each a block of "key value" lines, the values percent-decoded.
-using Use = QMap<QByteArray, QByteArray>;
-
-QList<Use> readUses()
-{
-    QList<Use> uses;
-    for (const QByteArray& line : readBytes(TEST_DATA "/dialog-uses.txt").split('\n')) {
-        const QByteArray key = line.left(line.indexOf(' '));
-        if (key == "use")
-            uses.emplaceBack();
-        if (!line.isEmpty() && !line.startsWith('#'))
-            uses.last().insert(key, QByteArray::fromPercentEncoding(line.mid(key.size() + 1)));
-    }
-    return uses;
 }
 
 // A file's bytes as a use gives them: one of the data files with lines replaced, or as they stand.
@@ -69,14 +43,14 @@ private Q_SLOTS:
     // Each window as the operator uses it: dialog-uses.txt says how.
     void use_data()
     {
-        QTest::addColumn<Use>("use");
-        for (const Use& use : readUses())
-            QTest::newRow(use.value("use").constData()) << use;
+        QTest::addColumn<Case>("use");
+        for (const Case& use : readCases("dialog-uses.txt"))
+            QTest::newRow(use.value({}).constData()) << use;
     }
 
     void use()
     {
-        QFETCH(Use, use);
+        QFETCH(Case, use);
         const auto text = [&use](const char* key) { return QString::fromUtf8(use.value(key)); };
         ProgramUnderTest program(settingsFileWith(lines("2=0.2|" + use.value("before")))); // a version no window changes
         Form1* main = program.start();
