@@ -17,10 +17,8 @@
 
 using RefusedSettings = std::tuple<TextField, QString, TextEncoding, bool, QString>;
 using ServerCfgCase = std::tuple<ServerSettings, TextEncoding, QByteArray, QString>;
-using RefusedSave = std::tuple<QString, int, int, QString>;
 Q_DECLARE_METATYPE(RefusedSettings)
 Q_DECLARE_METATYPE(ServerCfgCase)
-Q_DECLARE_METATYPE(RefusedSave)
 
 namespace {
 
@@ -115,7 +113,7 @@ private Q_SLOTS:
             QTest::newRow(given.value({}).constData())
                 << file << (given.contains("written") ? settingsFileWith(lines(given.value("written"))) : file)
                 << QString(QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)
-                           .decode(given.value("read", "0.0"))); // a byte-order mark is a character here
+                               .decode(given.value("read", "0.0"))); // a byte-order mark is a character here
         }
         const QByteArray factory = factoryFullLayout();
         // clang-format off
@@ -272,9 +270,10 @@ private Q_SLOTS:
         QTest::newRow("line break") << ServerCfgCase{factoryWith(&S::cr_engineer, "0\nquit"), TextEncoding::Utf8, {},
             "Engineer (cr_engineer) holds a control character (a line break), which the game server's console cannot "
             "take inside a value."};
-        QTest::newRow("beyond Windows-1252") << ServerCfgCase{factoryWith(&S::hostname, "東京"), TextEncoding::Windows1252,
-            {}, "Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in "
-                "Windows-1252, the character set default.tfc came in, so that every other byte stays as it was."};
+        QTest::newRow("beyond Windows-1252") << ServerCfgCase{factoryWith(&S::hostname, "東京"),
+            TextEncoding::Windows1252, {},
+            "Server Name (hostname) holds characters that Windows-1252 cannot hold. Quillmont writes its files in "
+            "Windows-1252, the character set default.tfc came in, so that every other byte stays as it was."};
     }
 
     void serverCfg()
@@ -283,7 +282,8 @@ private Q_SLOTS:
         const auto& [settings, encoding, written, refusal] = row;
         const QString cfg = dir.filePath("server.cfg");
         writeBytes(cfg, "old\r\n");
-        QCOMPARE(messageOf(writeServerCfg(settings, encoding)), refusal.isEmpty() ? "" : "Cannot write " + cfg + ": " + refusal);
+        QCOMPARE(messageOf(writeServerCfg(settings, encoding)),
+            refusal.isEmpty() ? "" : "Cannot write " + cfg + ": " + refusal);
         QCOMPARE(readBytes(cfg),
             refusal.isEmpty() ? withLines(readBytes(TEST_DATA "/factory-server.cfg"), lines(written)) : "old\r\n");
         QCOMPARE(filesIn(dir.path()).filter("server.cfg"), QStringList{"server.cfg"});
@@ -307,36 +307,19 @@ private Q_SLOTS:
         QCOMPARE(filesIn(dir.path()).filter("default.tfc"), QStringList{"default.tfc"});
     }
 
-    // Whether the system stops the write at its first byte, within Qt's buffer or beyond it, the
-    // message gives the system's reason. Root may write anything, so a read-only file is what
-    // the operator marked, not what the system allows.
-    void refusedSaves_data()
-    {
-        QTest::addColumn<RefusedSave>("row"); // the file, the size the system allows, the size saved
-        // clang-format off
-        QTest::newRow("missing folder") << RefusedSave{"tfc/server.cfg", -1, 10, "the folder tfc does not exist."};
-        QTest::newRow("read-only") << RefusedSave{"read-only", -1, 10, "the file is read-only."};
-        QTest::newRow("nothing written") << RefusedSave{"default.tfc", 0, 10, "File too large"};
-        QTest::newRow("small enough to be buffered") << RefusedSave{"default.tfc", 13, 2000, "File too large"};
-        QTest::newRow("one byte short") << RefusedSave{"default.tfc", 1999, 2000, "File too large"};
-        QTest::newRow("larger than the write buffer") << RefusedSave{"default.tfc", 100, 100000, "File too large"};
-        QTest::newRow("beyond the write buffer") << RefusedSave{"default.tfc", 20011, 100000, "File too large"};
-        // clang-format on
-    }
+    void refusedSaves_data() { addCases("refused-saves.txt"); }
 
     void refusedSaves()
     {
-        QFETCH(RefusedSave, row);
-        auto [target, limit, size, reason] = row;
+        QFETCH(Case, given);
         QTemporaryDir folder;
+        const QString target = folder.filePath(textOf(given, "file"));
         writeBytes(folder.filePath("default.tfc"), "old\r\n");
-        if (target == "read-only") {
-            target = "default.tfc";
-            makeReadOnly(folder.filePath(target));
-        }
-        QCOMPARE(messageOf(saveWithin(
-                     limit < 0 ? RLIM_INFINITY : rlim_t(limit), folder.filePath(target), QByteArray(size, 'x'))),
-            "Cannot write " + folder.filePath(target) + ": " + reason);
+        if (given.value("obstacle") == "read-only")
+            makeReadOnly(target);
+        const rlim_t limit = given.contains("limit") ? given.value("limit").toULongLong() : RLIM_INFINITY;
+        QCOMPARE(messageOf(saveWithin(limit, target, QByteArray(given.value("size").toInt(), 'x'))),
+            "Cannot write " + target + ": " + textOf(given, "reason"));
         QCOMPARE(readBytes(folder.filePath("default.tfc")), "old\r\n");
         QCOMPARE(filesIn(folder.path()), QStringList{"default.tfc"});
     }

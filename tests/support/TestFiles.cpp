@@ -71,6 +71,18 @@ QList<Case> readCases(const QString& file)
     return cases;
 }
 
+void addCases(const QString& file)
+{
+    QTest::addColumn<Case>("given");
+    for (const Case& given : readCases(file))
+        QTest::newRow(given.value({}).constData()) << given;
+}
+
+QString textOf(const Case& given, const QByteArray& key)
+{
+    return QString::fromUtf8(given.value(key));
+}
+
 void makeReadOnly(const QString& path)
 {
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);

@@ -26,6 +26,10 @@ QMap<int, QByteArray> lines(const QByteArray& numbered);
 // The name is under the key "".
 using Case = QMap<QByteArray, QByteArray>;
 QList<Case> readCases(const QString& file);
+// Makes them the rows of a test's data, in the column "given".
+void addCases(const QString& file);
+// A value of a case as text, from its UTF-8.
+QString textOf(const Case& given, const QByteArray& key);
 
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);

@@ -15,9 +15,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-using ServerStart = std::tuple<QString, QString, QString, QMessageBox::StandardButton, QString, QString>;
-Q_DECLARE_METATYPE(ServerStart)
-
 namespace {
 
 // Quillmont itself, started as the operator starts it, with its remembered folder kept apart.
@@ -48,69 +45,42 @@ private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     // No display is needed to be told how to start Quillmont or that the command line is wrong.
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("output");
-        // clang-format off
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: quillmont [options] [SERVER_FOLDER]\n";
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "Quillmont 0.3\n";
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'.\n";
-        QTest::newRow("two folders") << QStringList{"/", "/tmp"} << 2 << "Quillmont works on one server folder at a time.\n";
-        QTest::newRow("not a folder") << QStringList{"/no such folder"} << 2 << "/no such folder is not a folder.\n";
-        // clang-format on
-    }
+    void commandLine_data() { addCases("command-lines.txt"); }
 
     void commandLine()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, output);
-        QProcess* quillmont = startQuillmont(arguments, dir.path(), this, "xcb");
+        QFETCH(Case, given);
+        QProcess* quillmont = startQuillmont(textOf(given, "arguments").split('|'), dir.path(), this, "xcb");
         QVERIFY(quillmont->waitForFinished(10000));
-        QCOMPARE(quillmont->exitCode(), exitCode);
-        const QString printed = exitCode ? quillmont->readAllStandardError() : quillmont->readAllStandardOutput();
-        QVERIFY2(exitCode ? printed == output : printed.startsWith(output), qPrintable(printed));
+        QCOMPARE(quillmont->exitCode(), given.value("exit").toInt());
+        const QByteArray expected = given.value("prints") + '\n';
+        const QByteArray printed = quillmont->exitCode() ? quillmont->readAllStandardError()
+                                                         : quillmont->readAllStandardOutput().left(expected.size());
+        QCOMPARE(printed, expected);
     }
 
-    // The argument, else the program's folder with tfc, else the one used last if it still has
-    // tfc, else the operator's choice (none: not asked; "cancel"); a folder with tfc is remembered.
-    void serverFolder_data()
-    {
-        QTest::addColumn<QStringList>("row"); // argument, program folder, remembered, answer, chosen, remembered after
-        // Folders: "server" and "installed" hold tfc, "other" and "bare" do not, "gone" is gone.
-        // clang-format off
-        QTest::newRow("argument") << QStringList{"server", "installed", "", "", "server", "server"};
-        QTest::newRow("argument without tfc") << QStringList{"other", "installed", "", "", "other", ""};
-        QTest::newRow("program folder") << QStringList{"", "installed", "server", "", "installed", "server"};
-        QTest::newRow("used last") << QStringList{"", "bare", "server", "", "server", "server"};
-        QTest::newRow("used last, gone") << QStringList{"", "bare", "gone", "server", "server", "server"};
-        QTest::newRow("chosen") << QStringList{"", "bare", "", "server", "server", "server"};
-        QTest::newRow("none chosen") << QStringList{"", "bare", "", "cancel", "bare", ""};
-        // clang-format on
-    }
+    void serverFolder_data() { addCases("server-folders.txt"); }
 
     void serverFolder()
     {
-        QFETCH(QStringList, row);
-        const QString &argument = row[0], &programFolder = row[1], &remembered = row[2], &answer = row[3],
-                      &chosen = row[4], &rememberedAfter = row[5];
+        QFETCH(Case, given);
         QTemporaryDir folders;
         const auto path = [&folders](const QString& name) { return name.isEmpty() ? name : folders.filePath(name); };
         for (const char* folder : {"server/tfc", "other", "installed/tfc", "bare"})
             QDir().mkpath(path(folder));
         QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmont", "Quillmont");
-        settings.setValue("lastServerFolder", path(remembered));
+        settings.setValue("lastServerFolder", path(textOf(given, "remembered")));
         settings.sync();
         QString asked;
+        const QString answer = textOf(given, "answer");
         answerFolderQuestionsForTests([&] { return (asked = answer) == "cancel" ? QString() : path(answer); });
-        QCOMPARE(chooseServerFolder(path(argument), path(programFolder)), path(chosen));
+        QCOMPARE(chooseServerFolder(path(textOf(given, "argument")), path(textOf(given, "program"))),
+            path(textOf(given, "chosen")));
         answerFolderQuestionsForTests({});
         QCOMPARE(asked, answer);
         settings.sync();
         QCOMPARE(settings.value("lastServerFolder").toString(),
-            path(rememberedAfter.isEmpty() ? remembered : rememberedAfter));
+            path(textOf(given, given.contains("remembers") ? "remembers" : "remembered")));
     }
 
     // A second start brings the first one's window forward and ends; another user's Quillmont,
@@ -151,23 +121,18 @@ private Q_SLOTS:
     }
 
     // The program starts all the same, from the factory settings, and says why; the file stays.
-    void unreadableSettingsFile_data()
-    {
-        QTest::addColumn<std::optional<QByteArray>>("contents");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << std::optional<QByteArray>() << "No such file or directory";
-        const QByteArray fourteenLines = factoryFullLayout().split('\n').mid(0, 14).join('\n') + '\n';
-        QTest::newRow("short") << std::optional(fourteenLines) << "it has only 14 lines, and a settings file has 52.";
-    }
+    void unreadableSettingsFile_data() { addCases("unreadable-settings.txt"); }
 
     void unreadableSettingsFile()
     {
-        QFETCH(std::optional<QByteArray>, contents);
-        QFETCH(QString, reason);
+        QFETCH(Case, given);
+        const QByteArrayList firstLines = factoryFullLayout().split('\n').mid(0, given.value("lines").toInt());
+        const std::optional contents
+            = given.contains("lines") ? std::optional(firstLines.join('\n') + '\n') : std::nullopt;
         ProgramUnderTest program(contents);
         QVERIFY(program.start()->isVisible());
         QCOMPARE(program.messages,
-            QStringList{"Warning: Cannot read " + program.path("tfc/default.tfc") + ": " + reason
+            QStringList{"Warning: Cannot read " + program.path("tfc/default.tfc") + ": " + textOf(given, "reason")
                 + "\n\nQuillmont is using its factory settings until you save new defaults with File, Default "
                   "Settings."});
         const QString file = program.path("tfc/default.tfc");
@@ -178,34 +143,12 @@ private Q_SLOTS:
     // The server starts in the server folder with the player limit and map of the record, not
     // those typed since the last Write Config, its command line taken apart at blanks as the server
     // takes it, and its output goes to server-console.log there.
-    void startServer_data()
-    {
-        // Files in the server folder ("*": the stand-in server, "/": a folder), the player limit and
-        // map, the answer to a question, the message, and the command line started (none: none).
-        QTest::addColumn<ServerStart>("row");
-        const QString question = "Question: The map %1 is not in tfc/maps. Start the server anyway?";
-        const QString cannotStart = "Warning: Cannot start the server: ";
-        // clang-format off
-        QTest::newRow("without tfc/maps") << ServerStart{"HLDS.EXE*", "20", "2fort;touch x|$(id)", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort;touch x|$(id)"};
-        QTest::newRow("a map in tfc/maps") << ServerStart{"HLDS.EXE* tfc/maps/2FORT.bsp tfc/maps/well.BSP tfc/maps/notes.txt", "20", "2fort", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort"};
-        QTest::newRow("another map, started") << ServerStart{"HLDS.EXE* tfc/maps/2fort.bsp", "20", "well", QMessageBox::Yes, question.arg("well"), "HLDS.EXE -game tfc -maxplayers 20 +map well"};
-        QTest::newRow("another map, not started") << ServerStart{"HLDS.EXE* tfc/maps/2fort.bsp", "20", "well", QMessageBox::No, question.arg("well"), ""};
-        QTest::newRow("blanks") << ServerStart{"HLDS.EXE*", " 16  ", "2fort x", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 16 +map 2fort x"};
-        QTest::newRow("empty player limit and map") << ServerStart{"HLDS.EXE*", "", "", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers +map"};
-        QTest::newRow("no log") << ServerStart{"HLDS.EXE* server-console.log/", "20", "2fort", QMessageBox::No, "Warning: The server's output is not kept: cannot write %1/server-console.log: Is a directory", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort"};
-        QTest::newRow("Linux start script") << ServerStart{"hlds_run*", "20", "2fort", QMessageBox::No, "", "hlds_run -game tfc -maxplayers 20 +map 2fort"};
-        QTest::newRow("HLDS.EXE first") << ServerStart{"HLDS.EXE* hlds_run", "20", "2fort", QMessageBox::No, "", "HLDS.EXE -game tfc -maxplayers 20 +map 2fort"};
-        QTest::newRow("not a program") << ServerStart{"hlds_run", "20", "2fort", QMessageBox::No, "Warning: Cannot start %1/hlds_run: execv: Permission denied", ""};
-        QTest::newRow("no server program") << ServerStart{"", "20", "2fort", QMessageBox::No, cannotStart + "%1 holds no HLDS.EXE or hlds_run.", ""};
-        QTest::newRow("NUL in the map") << ServerStart{"HLDS.EXE*", "20", "2fort" + QString(QChar(0)), QMessageBox::No, cannotStart + "Start Map (start_map) holds a NUL character, which a command line cannot carry.", ""};
-        QTest::newRow("NUL in the player limit") << ServerStart{"HLDS.EXE*", "2" + QString(QChar(0)), "2fort", QMessageBox::No, cannotStart + "Max Players (maxplayers) holds a NUL character, which a command line cannot carry.", ""};
-        // clang-format on
-    }
+    void startServer_data() { addCases("server-starts.txt"); }
 
     void startServer()
     {
-        QFETCH(ServerStart, row);
-        const auto& [files, players, startMap, answer, message, started] = row;
+        QFETCH(Case, given);
+        const QString files = textOf(given, "files"), started = textOf(given, "started");
         ProgramUnderTest program;
         for (const QString& file : files.split(' ', Qt::SkipEmptyParts)) {
             QDir().mkpath(program.path(file.section('/', 0, -2)));
@@ -214,20 +157,21 @@ private Q_SLOTS:
             else if (!file.endsWith('/'))
                 writeBytes(program.path(file), "");
         }
-        program.answer = answer;
+        program.answer = given.value("answer") == "Yes" ? QMessageBox::Yes : QMessageBox::No;
         QWidget* main = program.start();
         if (QCompleter* maps = child<QLineEdit>(main, "Text8")->completer()) { // from tfc/maps, in any case
             maps->setCompletionPrefix("2F");
             QCOMPARE(maps->currentCompletion().toLower() + " of " + QString::number(maps->model()->rowCount()),
                 "2fort of " + QString::number(files.count(".bsp", Qt::CaseInsensitive)));
         }
-        operate(main, {"Text5=" + players});
+        operate(main, {"Text5=" + textOf(given, "players")});
         click(main, "Command1");
         operate(main, {"Text5=99"});
-        program.settings.start_map = startMap;
+        program.settings.start_map = textOf(given, "map");
         program.messages.clear();
         click(main, "Command2");
-        QCOMPARE(program.messages, message.isEmpty() ? QStringList() : QStringList{QString(message).replace("%1", program.folder)});
+        QCOMPARE(program.messages,
+            textOf(given, "messages").split('|', Qt::SkipEmptyParts).replaceInStrings("<folder>", program.folder));
         QTest::qWait(started.isEmpty() ? 300 : 0);
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), !started.isEmpty(), 10000);
         if (started.isEmpty())
@@ -237,7 +181,7 @@ private Q_SLOTS:
         for (const QString& argument : started.section(' ', 1).split(' '))
             report << "argument " + QByteArray::number(report.size() - 1) + ": " + argument.toUtf8();
         QCOMPARE(readBytes(program.path("standin-report.txt")).split('\n').mid(1, report.size()), report);
-        if (message.contains("output"))
+        if (given.value("messages").contains("output"))
             return;
         const QRegularExpression logged("^--- \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "
             + QRegularExpression::escape(server + ' ' + started.section(' ', 1))

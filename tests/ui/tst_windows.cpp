@@ -62,32 +62,17 @@ private Q_SLOTS:
 
     // Each window as the operator sees it, pixel for pixel. After a deliberate change of a
     // window, scripts/record-windows records the references anew; look at each before committing.
-    void looksAsReviewed_data()
-    {
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<QByteArray>("settingsFile");
-        QTest::addColumn<bool>("at2x");
-        const QByteArray unusual = settingsFileWith({{2, "<b>0.3</b>"}, {4, "Caf\xe9 \x80 \x92 <i>x</i> & y"},
-            {5, QByteArray(300, 'r')}, {7, "a\tb"}, {8, " 12 "}, {12, "1"}, {13, "2"}, {14, ""}, {15, "1"}});
-        QTest::newRow("Form1") << "Form1" << factoryFullLayout() << true;
-        QTest::newRow("Form1 unusual") << "Form1" << unusual << false;
-        for (const char* form : {"Form2", "Form4", "Form5", "Form6", "Form7", "Form9", "Form10"})
-            QTest::newRow(form) << form << factoryFullLayout() << false;
-        QTest::newRow("Form3") << "Form3" << factoryFullLayout() << true;
-        QTest::newRow("Form8 unusual") << "Form8" << unusual << false;
-    }
+    void looksAsReviewed_data() { addCases("window-pictures.txt"); }
 
     void looksAsReviewed()
     {
-        QFETCH(QString, form);
-        QFETCH(QByteArray, settingsFile);
-        QFETCH(bool, at2x);
+        QFETCH(Case, given);
         const bool scaled = qgetenv("QT_SCALE_FACTOR") == "2";
-        if (scaled && !at2x)
+        if (scaled && given.value("2x") != "yes")
             QSKIP("reviewed at 1x only");
-        ProgramUnderTest program(settingsFile);
+        ProgramUnderTest program(settingsFileWith(lines(given.value("tfc"))));
         program.start();
-        QImage actual = program.open(form)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QImage actual = program.open(textOf(given, "form"))->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QString name = QString(QTest::currentDataTag()).replace(' ', '-') + (scaled ? "@2x" : "");
         const QString reference = TEST_DATA "/windows/" + name + ".png";
         if (qEnvironmentVariableIsSet("QUILLMONT_RECORD_WINDOWS"))
