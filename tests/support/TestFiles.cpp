@@ -83,6 +83,11 @@ QString textOf(const Case& given, const QByteArray& key)
     return QString::fromUtf8(given.value(key));
 }
 
+QStringList listOf(const Case& given, const QByteArray& key)
+{
+    return textOf(given, key).split('|', Qt::SkipEmptyParts);
+}
+
 void makeReadOnly(const QString& path)
 {
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);

@@ -30,6 +30,8 @@ QList<Case> readCases(const QString& file);
 void addCases(const QString& file);
 // A value of a case as text, from its UTF-8.
 QString textOf(const Case& given, const QByteArray& key);
+// A value of a case as a list of texts, joined by "|".
+QStringList listOf(const Case& given, const QByteArray& key);
 
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);

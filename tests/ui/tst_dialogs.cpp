@@ -10,11 +10,6 @@
 
 namespace {
 
-QStringList items(const QByteArray& text)
-{
-    return QString::fromUtf8(text).split('|', Qt::SkipEmptyParts);
-}
-
 // The record's settings as default.tfc holds them, one line each, so that a mismatch shows which
 // setting differs.
 QByteArrayList recordLines(const ProgramUnderTest& program)
@@ -56,12 +51,12 @@ private Q_SLOTS:
             writeBytes(file, "old\r\n");
             makeReadOnly(file);
         }
-        operate(main, items(given.value("main")));
+        operate(main, listOf(given, "main"));
         QWidget* window = program.open(textOf(given, "form"));
-        QCOMPARE(statesOf(window, items(given.value("shown"))), items(given.value("shown")));
-        operate(window, items(given.value("edits")));
+        QCOMPARE(statesOf(window, listOf(given, "shown")), listOf(given, "shown"));
+        operate(window, listOf(given, "edits"));
         QCOMPARE(program.open(textOf(given, "form")), window); // opened again, as it stands
-        QCOMPARE(statesOf(window, items(given.value("edits"))), items(given.value("edits")));
+        QCOMPARE(statesOf(window, listOf(given, "edits")), listOf(given, "edits"));
 
         if (given.value("end") == "close")
             window->close();
@@ -70,10 +65,10 @@ private Q_SLOTS:
         QCOMPARE(window->isVisible(), given.value("stays") == "open" || textOf(given, "form") == "Form1");
         QCOMPARE(recordLines(program), settingsFileWith(lines(given.value("after"))).split('\n'));
         QCOMPARE(program.settings.file_version, "0.2");
-        QCOMPARE(program.messages, items(given.value("messages")).replaceInStrings("<folder>", program.folder));
+        QCOMPARE(program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder));
         if (given.contains("file"))
             QCOMPARE(QFileInfo::exists(file) ? readBytes(file) : QByteArray(), bytesOf(given.value("bytes")));
-        QCOMPARE(statesOf(main, items(given.value("mainAfter"))), items(given.value("mainAfter")));
+        QCOMPARE(statesOf(main, listOf(given, "mainAfter")), listOf(given, "mainAfter"));
     }
 
     // Values from another system, of any length and with any character, pass through every window

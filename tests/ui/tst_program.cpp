@@ -50,7 +50,7 @@ private Q_SLOTS:
     void commandLine()
     {
         QFETCH(Case, given);
-        QProcess* quillmont = startQuillmont(textOf(given, "arguments").split('|'), dir.path(), this, "xcb");
+        QProcess* quillmont = startQuillmont(listOf(given, "arguments"), dir.path(), this, "xcb");
         QVERIFY(quillmont->waitForFinished(10000));
         QCOMPARE(quillmont->exitCode(), given.value("exit").toInt());
         const QByteArray expected = given.value("prints") + '\n';
@@ -170,8 +170,7 @@ private Q_SLOTS:
         program.settings.start_map = textOf(given, "map");
         program.messages.clear();
         click(main, "Command2");
-        QCOMPARE(program.messages,
-            textOf(given, "messages").split('|', Qt::SkipEmptyParts).replaceInStrings("<folder>", program.folder));
+        QCOMPARE(program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder));
         QTest::qWait(started.isEmpty() ? 300 : 0);
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), !started.isEmpty(), 10000);
         if (started.isEmpty())
