@@ -2,6 +2,7 @@
 
 #include "ui/Twips.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -24,6 +25,25 @@ QLabel* plainLabel(Qt::Alignment alignment, QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(alignment);
     return label;
+}
+
+// A rule is a line, not a frame around anything; a screen reader should meet it as a separator.
+QAccessibleInterface* ruleForScreenReaders(const QString& className, QObject* object)
+{
+    auto* frame = qobject_cast<QFrame*>(object);
+    if (className != QLatin1StringView("QFrame") || !frame || frame->frameShape() != QFrame::HLine)
+        return nullptr;
+    return new QAccessibleWidget(frame, QAccessible::Separator);
+}
+
+QFrame* createRule(QWidget* parent)
+{
+    static const bool accessible = (QAccessible::installFactory(ruleForScreenReaders), true);
+    Q_UNUSED(accessible);
+    auto* rule = new QFrame(parent);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    return rule;
 }
 
 QWidget* createControl(ControlKind kind, QWidget* parent)
@@ -57,16 +77,24 @@ QWidget* createControl(ControlKind kind, QWidget* parent)
         combo->setCompleter(nullptr);
         return combo;
     }
-    case ControlKind::Rule: {
-        auto* rule = new QFrame(parent);
-        rule->setFrameShape(QFrame::HLine);
-        rule->setFrameShadow(QFrame::Sunken);
-        return rule;
-    }
+    case ControlKind::Rule:
+        return createRule(parent);
     }
     Q_UNREACHABLE();
     return nullptr;
 }
+
+// What a control shows: a box's state, a list's or text box's text.
+QVariant shownState(const QWidget* control)
+{
+    if (auto* box = qobject_cast<const QAbstractButton*>(control))
+        return box->isChecked();
+    if (auto* list = qobject_cast<const QComboBox*>(control))
+        return list->currentText();
+    return qobject_cast<const QLineEdit*>(control)->text();
+}
+
+const char* const shownOnLoad = "shownOnLoad";
 
 QString switchText(bool checked)
 {
@@ -147,13 +175,27 @@ void showSwitches(QWidget* form, std::span<const Switch> switches, const ServerS
         auto* box = control<QCheckBox>(form, item.checkBox);
         box->setText(QString::fromLatin1(item.caption));
         box->setChecked(settings.*item.field == QLatin1StringView("1"));
+        rememberShown(box);
     }
 }
 
 void takeSwitches(const QWidget* form, std::span<const Switch> switches, ServerSettings& settings)
 {
-    for (const Switch& item : switches)
-        settings.*item.field = switchText(control<QCheckBox>(form, item.checkBox)->isChecked());
+    for (const Switch& item : switches) {
+        const auto* box = control<QCheckBox>(form, item.checkBox);
+        if (touched(box))
+            settings.*item.field = switchText(box->isChecked());
+    }
+}
+
+void rememberShown(QWidget* control)
+{
+    control->setProperty(shownOnLoad, shownState(control));
+}
+
+bool touched(const QWidget* control)
+{
+    return control->property(shownOnLoad) != shownState(control);
 }
 
 void writeSwitchesOnChange(QWidget* form, std::span<const Switch> switches, ServerSettings& settings)

@@ -81,8 +81,14 @@ struct Switch {
 // Sets each box's caption, then its state from its field.
 void showSwitches(QWidget* form, std::span<const Switch> switches, const ServerSettings& settings);
 
-// Writes "1" or "0" from each box's state into its field.
+// Writes "1" or "0" into the field of each box the operator touched; a box whose state is the one
+// it was shown in keeps its field as it stands, whatever text that is.
 void takeSwitches(const QWidget* form, std::span<const Switch> switches, ServerSettings& settings);
+
+// A control remembers the state or text it was shown with, so that OK can leave alone what the
+// operator did not touch.
+void rememberShown(QWidget* control);
+bool touched(const QWidget* control);
 
 // Writes each box's field at every change of its state, including a change the program makes.
 void writeSwitchesOnChange(QWidget* form, std::span<const Switch> switches, ServerSettings& settings);

@@ -126,6 +126,9 @@ constexpr auto saveAsSwitches = std::to_array<std::pair<const char*, bool W::*>>
 constexpr auto saveAsFields
     = std::to_array<TextField>({&S::sv_minrate, &S::sv_maxrate, &S::hostname, &S::mp_timelimit});
 
+// What Start Server takes: what goes onto the server's command line.
+constexpr auto commandLineFields = std::to_array<TextField>({&S::maxplayers, &S::start_map});
+
 const QString serverConfigFile = QStringLiteral("tfc/server.cfg");
 
 } // namespace
@@ -250,8 +253,13 @@ void Form1::takeMainScreenBoxes()
 
 void Form1::takeSaveAsBoxes()
 {
+    takeBoxesOf(saveAsFields);
+}
+
+void Form1::takeBoxesOf(std::span<const TextField> fields)
+{
     for (const Caption& caption : loadCaptions) {
-        if (std::find(saveAsFields.begin(), saveAsFields.end(), caption.field) != saveAsFields.end())
+        if (std::find(fields.begin(), fields.end(), caption.field) != fields.end())
             settings.*caption.field = control<QLineEdit>(this, caption.control)->text();
     }
 }
@@ -296,25 +304,32 @@ void Form1::Command1_Click()
     showConfirmation(QStringLiteral("Configuration saved to server.cfg"));
 }
 
-// Start Server: uses the player limit and map in the record, not what the text boxes hold now.
+// Start Server: starts what the boxes show. A player limit or map the server would take otherwise
+// than it stands is refused, or asked about, before anything starts.
 void Form1::Command2_Click()
 {
+    takeBoxesOf(commandLineFields);
     if (const std::optional<Failure> refused = checkCommandLineValues(settings)) {
         showFailure(refused->message);
         return;
     }
+    if (const std::optional<int> players = playersInsteadOf(settings.maxplayers); players
+        && !askOperator(QStringLiteral("%1 is \"%2\", but the game server takes only a whole number from 1 to 32 "
+                                       "and would run with %3 players. Start the server anyway?")
+                            .arg(settingName(&S::maxplayers), settings.maxplayers)
+                            .arg(*players)))
+        return;
     if (maps && !holdsMap(*maps, settings.start_map)
         && !askOperator(
             QStringLiteral("The map %1 is not in tfc/maps. Start the server anyway?").arg(settings.start_map)))
         return;
-    const ServerCommand command = serverCommand(forms.serverFolder(), settings);
-    const std::optional<Failure> withoutLog = logServerStart(command);
-    if (const std::optional<Failure> failure = startServer(command, !withoutLog)) {
+    const auto started = startServer(serverCommand(forms.serverFolder(), settings));
+    if (const auto* failure = std::get_if<Failure>(&started)) {
         showFailure(failure->message);
         return;
     }
-    if (withoutLog)
-        showFailure(withoutLog->message);
+    if (const std::optional<Failure>& notKept = std::get<StartedServer>(started).outputNotKept)
+        showFailure(notKept->message);
 }
 
 void Form1::Command3_Click()

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "formats/SettingsFile.h"
+#include "settings/ServerSettings.h"
 
 #include <QMainWindow>
 #include <QStringList>
 
 #include <optional>
+#include <span>
 
 class Forms;
-struct ServerSettings;
 
 // The main window: the start-up window that loads the settings, edits the main-screen settings,
 // writes server.cfg, starts the server and opens every other window from its menus.
@@ -34,6 +35,7 @@ protected:
 
 private:
     void buildMenus();
+    void takeBoxesOf(std::span<const TextField> fields);
     void loadSettingsFile();
     void offerMaps();
 

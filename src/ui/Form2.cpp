@@ -2,11 +2,14 @@
 
 #include "settings/ServerSettings.h"
 #include "ui/Centring.h"
+#include "ui/MessageBox.h"
 
 #include <QComboBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -78,8 +81,7 @@ constexpr auto classLimits = std::to_array<std::pair<const char*, TextField>>({
 
 constexpr auto listEntries = std::to_array<const char*>({"Unlimited", "None", "1", "2", "3", "4", "5", "6"});
 
-// The only limits the game knows, as stored and as shown. Comparisons are exact: anything else
-// shows as "Unlimited" and is stored as "0".
+// The limits the list offers, as stored and as shown; any other stored text is shown as it stands.
 struct Limit {
     const char* stored;
     const char* shown;
@@ -95,6 +97,28 @@ constexpr auto knownLimits = std::to_array<Limit>({
     {"5", "5"},
     {"6", "6"},
 });
+
+QString shownLimit(const QString& stored)
+{
+    for (const Limit& limit : knownLimits) {
+        if (stored == QLatin1StringView(limit.stored))
+            return QString::fromLatin1(limit.shown);
+    }
+    return stored;
+}
+
+// What OK stores for a text the operator chose or typed: None and Unlimited by their numbers, a
+// number of players in digits as typed; nothing for any other text.
+std::optional<QString> storedLimit(const QString& shown)
+{
+    for (const Limit& limit : knownLimits) {
+        if (shown == QLatin1StringView(limit.shown))
+            return QString::fromLatin1(limit.stored);
+    }
+    const bool digits
+        = !shown.isEmpty() && std::all_of(shown.begin(), shown.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return digits ? std::optional(shown) : std::nullopt;
+}
 
 } // namespace
 
@@ -114,11 +138,8 @@ void Form2::Form_Load()
         auto* combo = control<QComboBox>(this, comboName);
         for (const char* entry : listEntries)
             combo->addItem(QString::fromLatin1(entry));
-        combo->setEditText(QStringLiteral("Unlimited"));
-        for (const Limit& limit : knownLimits) {
-            if (settings.*field == QLatin1StringView(limit.stored))
-                combo->setEditText(QString::fromLatin1(limit.shown));
-        }
+        combo->setEditText(shownLimit(settings.*field));
+        rememberShown(combo);
     }
 }
 
@@ -128,16 +149,25 @@ void Form2::Command1_Click()
     unload();
 }
 
-// OK: all nine limits are written, also those the operator left alone.
+// OK: a limit the operator did not touch stays as stored, whatever it holds. A typed text that is
+// no limit is refused, and then nothing is written.
 void Form2::Command2_Click()
 {
-    for (const auto& [comboName, field] : classLimits) {
-        const QString shown = control<QComboBox>(this, comboName)->currentText();
-        settings.*field = QStringLiteral("0");
-        for (const Limit& limit : knownLimits) {
-            if (shown == QLatin1StringView(limit.shown))
-                settings.*field = QString::fromLatin1(limit.stored);
+    std::array<std::optional<QString>, classLimits.size()> stored;
+    for (std::size_t i = 0; i < classLimits.size(); ++i) {
+        const auto* combo = control<QComboBox>(this, classLimits.at(i).first);
+        if (!touched(combo))
+            continue;
+        stored.at(i) = storedLimit(combo->currentText());
+        if (!stored.at(i)) {
+            showFailure(QStringLiteral("%1 must be Unlimited, None or a whole number of players.")
+                            .arg(settingName(classLimits.at(i).second)));
+            return;
         }
+    }
+    for (std::size_t i = 0; i < classLimits.size(); ++i) {
+        if (stored.at(i))
+            settings.*classLimits.at(i).second = *stored.at(i);
     }
     unload();
 }

@@ -56,9 +56,12 @@ void Form4::Form_Load()
         main->takeMainScreenBoxes();
 }
 
-// Save: a save that fails leaves the old file as it was and the dialog open.
+// Save: saves what the main window shows now, at every press, though the dialog stays loaded. A
+// save that fails leaves the old file as it was and the dialog open.
 void Form4::Command1_Click()
 {
+    if (Form1* main = forms.loaded<Form1>())
+        main->takeMainScreenBoxes();
     if (const std::optional<Failure> failure
         = writeFullLayout(forms.inServerFolder(defaultSettingsFile), settings, forms.fileEncoding())) {
         showFailure(failure->message);

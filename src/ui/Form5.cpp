@@ -22,13 +22,11 @@ constexpr auto controls = std::to_array<Control>({
 
 constexpr auto loadCaptions = std::to_array<Caption>({
     {"Command1", "OK"},
-    {"Check1", "Allow Cheat Codes"},
-    {"Check2", "Allow Clipping"},
 });
 
 constexpr auto switchesOnOk = std::to_array<Switch>({
-    {"Check1", nullptr, &S::sv_cheats},
-    {"Check2", nullptr, &S::sv_clipmode},
+    {"Check1", "Allow Cheat Codes", &S::sv_cheats},
+    {"Check2", "Allow Clipping", &S::sv_clipmode},
 });
 // clang-format on
 
@@ -45,6 +43,7 @@ void Form5::Form_Load()
 {
     centreOnScreen(this);
     applyCaptions(this, loadCaptions, settings);
+    showSwitches(this, switchesOnOk, settings);
 }
 
 void Form5::Command1_Click()

@@ -2,8 +2,7 @@
 
 #include "ui/Dialog.h"
 
-// Cheats: two switches that OK always writes. Unlike the other option dialogs it does not show
-// the record: both boxes open unchecked every time.
+// Cheats: two switches, shown from the record and written on OK.
 class Form5 : public Dialog {
 public:
     static constexpr int number = 5;

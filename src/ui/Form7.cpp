@@ -59,7 +59,6 @@ void Form7::Form_Load()
     showSwitches(this, switchesOnOk, settings);
 }
 
-// OK: a switch that held anything but "1" or "0" becomes "0" unless the operator ticked it.
 void Form7::Command1_Click()
 {
     takeSwitches(this, switchesOnOk, settings);

@@ -2,6 +2,7 @@
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
+#include "launch/ServerLaunch.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 
@@ -302,6 +303,24 @@ private Q_SLOTS:
             geteuid() ? std::pair(geteuid(), getegid()) : std::pair(uid_t(4321), gid_t(4322)));
         QCOMPARE(readBytes(path), "new\r\n");
         QCOMPARE(filesIn(dir.path()).filter("default.tfc"), QStringList{"default.tfc"});
+    }
+
+    // What the game server makes of a player limit that is not a number from 1 to 32 in digits.
+    void playerLimits_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("players"); // 0: taken as it stands
+        const QList<std::pair<QString, int>> limits{{"12", 0}, {"1", 0}, {"32", 0}, {"007", 0}, {"0", 6}, {"33", 32},
+            {"", 6}, {"abc", 6}, {"12abc", 12}, {"0x20", 6}, {"99999999999999999999", 32}, {"\u0663", 6}};
+        for (const auto& [typed, players] : limits)
+            QTest::newRow(qPrintable(typed.isEmpty() ? "empty" : typed)) << typed << players;
+    }
+
+    void playerLimits()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, players);
+        QCOMPARE(playersInsteadOf(typed).value_or(0), players);
     }
 
     void refusedSaves_data() { addCases("refused-saves.txt"); }

@@ -19,7 +19,7 @@ int main(int argc, char* argv[])
         text += "argument " + QByteArray::number(i) + ": " + arguments.at(i).toUtf8() + '\n';
     QFile config(QStringLiteral("tfc/server.cfg"));
     const bool read = config.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : config.readAll().split('\n')) {
+    for (const QByteArray& line : (read ? config.readAll() : QByteArray()).split('\n')) {
         if (!line.trimmed().isEmpty() && !line.startsWith("//"))
             text += "server.cfg: " + line.trimmed() + '\n';
     }

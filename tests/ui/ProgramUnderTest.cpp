@@ -106,7 +106,7 @@ void operate(const QWidget* window, const QStringList& controlsAndStates)
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Backspace);
         // Key by key where the test library has keys for the characters.
-        if (std::all_of(state.begin(), state.end(), [](QChar c) { return c.unicode() < 0x80 && c.unicode() > 0; }))
+        if (std::all_of(state.begin(), state.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; }))
             QTest::keyClicks(box, state);
         else
             box->insert(state);

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 
 namespace {
 
@@ -25,6 +26,18 @@ QByteArray bytesOf(const QByteArray& given)
         return given;
     const qsizetype blank = given.contains(' ') ? given.indexOf(' ') : given.size();
     return withLines(readBytes(TEST_DATA "/" + given.left(blank)), lines(given.mid(blank + 1)));
+}
+
+// Ends a window the way a use says: a button, its close box, or Escape or Enter where the focus is.
+void end(QWidget* window, const QString& how)
+{
+    if (how == "close")
+        window->close();
+    else if (how == "Escape" || how == "Enter")
+        QTest::keyClick(
+            window->focusWidget() ? window->focusWidget() : window, how == "Escape" ? Qt::Key_Escape : Qt::Key_Return);
+    else if (!how.isEmpty())
+        click(window, how);
 }
 
 } // namespace
@@ -51,18 +64,24 @@ private Q_SLOTS:
             writeBytes(file, "old\r\n");
             makeReadOnly(file);
         }
+        program.answer = given.value("answer") == "No" ? QMessageBox::No : QMessageBox::Yes;
         operate(main, listOf(given, "main"));
-        QWidget* window = program.open(textOf(given, "form"));
+        QPointer<QWidget> window = program.open(textOf(given, "form"));
         QCOMPARE(statesOf(window, listOf(given, "shown")), listOf(given, "shown"));
         operate(window, listOf(given, "edits"));
         QCOMPARE(program.open(textOf(given, "form")), window); // opened again, as it stands
         QCOMPARE(statesOf(window, listOf(given, "edits")), listOf(given, "edits"));
 
-        if (given.value("end") == "close")
-            window->close();
-        else if (given.contains("end"))
-            click(window, textOf(given, "end"));
-        QCOMPARE(window->isVisible(), given.value("stays") == "open" || textOf(given, "form") == "Form1");
+        end(window, textOf(given, "end"));
+        if (given.contains("again")) { // the main window edited, the window opened and ended once more
+            operate(main, listOf(given, "again"));
+            window = program.open(textOf(given, "form"));
+            end(window, textOf(given, "end"));
+        }
+        const QString stays = textOf(given, "stays");
+        QCOMPARE(window && window->isVisible(), stays == "open" || textOf(given, "form") == "Form1");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(window.isNull(), stays.isEmpty() && textOf(given, "form") != "Form1"); // unloaded
         QCOMPARE(recordLines(program), settingsFileWith(lines(given.value("after"))).split('\n'));
         QCOMPARE(program.settings.file_version, "0.2");
         QCOMPARE(program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder));

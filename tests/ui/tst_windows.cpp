@@ -122,6 +122,8 @@ private Q_SLOTS:
         QCOMPARE(client->size(), QSize(area[1].toInt(), area[2].toInt()) / 15);
         QVERIFY(window->minimumSize() == window->maximumSize() && window->windowIcon().availableSizes().size() == 7);
         QCOMPARE(window->objectName() + (window->parentWidget() ? " owned" : ""), form);
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(window)->role(), main ? QAccessible::Window : QAccessible::Dialog);
         QVERIFY((window->frameGeometry().center() - window->screen()->geometry().center()).manhattanLength() <= 2);
 
         QMap<int, QString> tabOrder;
@@ -132,9 +134,12 @@ private Q_SLOTS:
             QCOMPARE(control->pos(), QPoint(column[2].toInt(), column[3].toInt()) / 15);
             QCOMPARE(control->width(), column[4].toInt() / 15);
             QCOMPARE(control->height(), column[5] == "0" ? 2 : column[5].toInt() / 15); // a rule is a line
+            const QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+            QVERIFY2(reader->role() == (column[5] == "0" ? QAccessible::Separator : reader->role())
+                    && reader->role() != QAccessible::Border,
+                qPrintable(column[0] + " is an unnamed frame to a screen reader"));
             if (control->focusPolicy() & Qt::TabFocus)
                 tabOrder[column[6].toInt()] = column[0];
-            const QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
             QString label; // a frame around a control labels it too
             for (const auto& [labelling, relation] : reader->relations(QAccessible::Label))
                 label += labelling->object()->inherits("QLabel") ? labelling->text(QAccessible::Name) : "";
