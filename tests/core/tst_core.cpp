@@ -6,14 +6,19 @@
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 
+#include <QDirIterator>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using RefusedSettings = std::tuple<TextField, QString, TextEncoding, bool, QString>;
@@ -54,17 +59,77 @@ ServerSettings factoryWith(TextField field, const QString& value)
     return settings;
 }
 
-// Saves with this process allowed no file beyond `limit` bytes, the way a full disk stops a write.
-std::optional<Failure> saveWithin(rlim_t limit, const QString& path, const QByteArray& contents)
+std::optional<Failure> writeServerCfgAt(const QString& path, const ServerSettings& settings, TextEncoding encoding)
 {
+    SafeSave file(path);
+    if (auto failure = file.open())
+        return failure;
+    return writeServerCfg(file, settings, encoding);
+}
+
+// Saves with this process allowed no file beyond `limit` bytes, the way a full disk stops a write:
+// as the writer named does, with the factory settings, or else these bytes.
+std::optional<Failure> saveWithin(rlim_t limit, const QString& writer, const QString& path, const QByteArray& contents)
+{
+    const ServerSettings factory = factoryWith(&S::file_version, "0.3");
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit limited{limit, saved.rlim_max};
     std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limited);
-    const std::optional<Failure> failure = saveWhole(path, contents);
+    const std::optional<Failure> failure = writer == "Write Config"
+        ? writeServerCfgAt(path, factory, TextEncoding::Utf8)
+        : writer == "Default Settings" ? writeFullLayout(path, factory, TextEncoding::Utf8)
+        : writer == "Save As"          ? writeSaveAsLayout(path, factory, {}, TextEncoding::Utf8)
+                                       : saveWhole(path, contents);
     setrlimit(RLIMIT_FSIZE, &saved);
     return failure;
+}
+
+// Makes at `path` the obstacle a case of saves.txt names.
+void makeObstacle(const QString& obstacle, const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QString folder = QFileInfo(path).absolutePath();
+    if (obstacle != "no folder")
+        QDir().mkpath(folder);
+    if (obstacle.isEmpty() || obstacle == "read-only")
+        writeBytes(path, "old\r\n");
+    if (obstacle == "read-only")
+        makeReadOnly(path);
+    else if (obstacle == "folder")
+        QDir().mkdir(path);
+    else if (obstacle == "fifo")
+        mkfifo(name.constData(), 0600);
+    else if (obstacle == "link" || obstacle == "dangling link")
+        QFile::link(QDir(folder).filePath(obstacle == "link" ? "default.tfc" : "New.TFC"), path);
+    else if (obstacle == "device link"
+        && mknod(QFile::encodeName(folder + "/device").constData(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        QFile::link(folder + "/device", path);
+    else if (obstacle == "socket") {
+        sockaddr_un address{AF_UNIX, {}};
+        strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        close(socket);
+    }
+}
+
+// Every entry under a folder: a file's bytes, where a link leads, or what else it is; hidden ones
+// too, so that a temporary file left behind shows.
+QMap<QString, QByteArray> contentsOf(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator entries(
+        folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        contents[QDir(folder).relativeFilePath(entry.filePath())] = entry.isSymLink()
+            ? "link to " + entry.symLinkTarget().toUtf8()
+            : entry.isFile() ? readBytes(entry.filePath())
+                             : QByteArray(entry.isDir() ? "folder" : "special");
+    }
+    return contents;
 }
 
 } // namespace
@@ -92,15 +157,9 @@ class CoreTest : public QObject {
         return writeFullLayout(path, settings, encoding) ? "unwritable" : readBytes(path);
     }
 
-    std::optional<Failure> writeServerCfg(const ServerSettings& settings, TextEncoding encoding)
-    {
-        SafeSave file(dir.filePath("server.cfg"));
-        if (auto failure = file.open())
-            return failure;
-        return ::writeServerCfg(file, settings, encoding);
-    }
-
 private Q_SLOTS:
+    void cleanup() { SafeSave::failSteps({}); }
+
     // A file comes back byte for byte whatever its character set, hand-edited line ends and
     // headers, and a team damage line in number form; the last column is the respawn delay read.
     void readAndWrittenBack_data()
@@ -280,7 +339,7 @@ private Q_SLOTS:
         const auto& [settings, encoding, written, refusal] = row;
         const QString cfg = dir.filePath("server.cfg");
         writeBytes(cfg, "old\r\n");
-        QCOMPARE(messageOf(writeServerCfg(settings, encoding)),
+        QCOMPARE(messageOf(writeServerCfgAt(cfg, settings, encoding)),
             refusal.isEmpty() ? "" : "Cannot write " + cfg + ": " + refusal);
         QCOMPARE(readBytes(cfg),
             refusal.isEmpty() ? withLines(readBytes(TEST_DATA "/factory-server.cfg"), lines(written)) : "old\r\n");
@@ -323,21 +382,34 @@ private Q_SLOTS:
         QCOMPARE(playersInsteadOf(typed).value_or(0), players);
     }
 
-    void refusedSaves_data() { addCases("refused-saves.txt"); }
+    // Each case saved twice: the message, and every file of the folder after each save.
+    void saves_data() { addCases("saves.txt"); }
 
-    void refusedSaves()
+    void saves()
     {
         QFETCH(Case, given);
         QTemporaryDir folder;
         const QString target = folder.filePath(textOf(given, "file"));
         writeBytes(folder.filePath("default.tfc"), "old\r\n");
-        if (given.value("obstacle") == "read-only")
-            makeReadOnly(target);
+        makeObstacle(textOf(given, "obstacle"), target);
+        if (given.value("obstacle") == "device link" && !QFileInfo(target).isSymLink())
+            QSKIP("No device node could be made: that takes root.");
+        const QMap<QString, QByteArray> before = contentsOf(folder.path());
+        QMap<QByteArray, int> failing;
+        for (const QString& step : listOf(given, "fail"))
+            failing[step.section('=', 0, 0).toUtf8()] = step.section('=', 1).toInt();
+        SafeSave::failSteps(failing);
+        const QString reason = textOf(given, "reason").replace("<folder>", folder.path());
         const rlim_t limit = given.contains("limit") ? given.value("limit").toULongLong() : RLIM_INFINITY;
-        QCOMPARE(messageOf(saveWithin(limit, target, QByteArray(given.value("size").toInt(), 'x'))),
-            "Cannot write " + target + ": " + textOf(given, "reason"));
-        QCOMPARE(readBytes(folder.filePath("default.tfc")), "old\r\n");
-        QCOMPARE(filesIn(folder.path()), QStringList{"default.tfc"});
+        for (const char byte : {'x', 'y'}) {
+            const QByteArray contents(given.value("size").toInt(), byte);
+            QCOMPARE(messageOf(saveWithin(limit, textOf(given, "writer"), target, contents)),
+                reason.isEmpty() ? "" : "Cannot write " + target + ": " + reason);
+            QMap<QString, QByteArray> after = before;
+            if (given.contains("holds"))
+                after[textOf(given, "holds")] = contents;
+            QCOMPARE(contentsOf(folder.path()), after);
+        }
     }
 };
 
