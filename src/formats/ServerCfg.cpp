@@ -98,16 +98,9 @@ constexpr auto wordsOfTheirOwn = std::to_array<std::pair<char, const char*>>({
 // console stops reading the whole file at a NUL.
 QString controlCharacterIn(QByteArrayView value)
 {
-    for (const char byte : value) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (byte == '\r' || byte == '\n')
-            return QStringLiteral("a line break");
-        if (byte == '\t')
-            return QStringLiteral("a tab");
-        if (code < 0x20 || code == 0x7F)
-            return QStringLiteral("U+%1").arg(code, 4, 16, QLatin1Char('0')).toUpper();
-    }
-    return {};
+    const auto control = std::find_if(
+        value.begin(), value.end(), [](char byte) { return isControlCharacter(static_cast<unsigned char>(byte)); });
+    return control == value.end() ? QString() : controlCharacterName(static_cast<unsigned char>(*control));
 }
 
 // Outside quotes the console reads a value as one word, with the blanks around it dropped: a

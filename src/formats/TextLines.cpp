@@ -22,6 +22,20 @@ bool holdsLineBreak(const QString& value)
     return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));
 }
 
+bool isControlCharacter(char16_t c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+QString controlCharacterName(char16_t c)
+{
+    if (c == u'\r' || c == u'\n')
+        return QStringLiteral("a line break");
+    if (c == u'\t')
+        return QStringLiteral("a tab");
+    return QStringLiteral("U+%1").arg(int(c), 4, 16, QLatin1Char('0')).toUpper();
+}
+
 Failure valueRefused(const QString& path, TextField field, const QString& reason)
 {
     return Failure::cannotWrite(path, settingName(field) + QLatin1Char(' ') + reason);

@@ -17,6 +17,11 @@ QList<QByteArrayView> splitLines(QByteArrayView bytes);
 
 bool holdsLineBreak(const QString& value);
 
+// Whether a character is a control character (00 to 1F, and 7F), and how messages name one: "a
+// line break", "a tab", "U+000B".
+bool isControlCharacter(char16_t c);
+QString controlCharacterName(char16_t c);
+
 // Why the file at `path` cannot be written: a setting's value cannot stand in it, for `reason`,
 // which follows the setting's name ("holds a line break, …").
 Failure valueRefused(const QString& path, TextField field, const QString& reason);

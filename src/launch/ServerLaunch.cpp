@@ -1,5 +1,6 @@
 #include "launch/ServerLaunch.h"
 
+#include "formats/TextLines.h"
 #include "settings/ServerSettings.h"
 
 #include <QDateTime>
@@ -49,15 +50,6 @@ QString serverProgramPath(const QDir& folder)
     return folder.filePath(serverPrograms.first());
 }
 
-QString controlCharacterName(QChar c)
-{
-    if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-        return QStringLiteral("a line break");
-    if (c == QLatin1Char('\t'))
-        return QStringLiteral("a tab");
-    return QStringLiteral("U+") + QString::number(c.unicode(), 16).rightJustified(4, QLatin1Char('0')).toUpper();
-}
-
 // Why a value cannot be one word of the server's command line; nothing when it can.
 std::optional<QString> notOneWord(const QString& value)
 {
@@ -70,10 +62,10 @@ std::optional<QString> notOneWord(const QString& value)
             return QStringLiteral("holds a NUL character, which a command line cannot carry.");
         if (c == QLatin1Char(' '))
             return QStringLiteral("holds a blank, at which the game server would split it in two.");
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (isControlCharacter(c.unicode()))
             return QStringLiteral("holds a control character (%1), which the game server's command line cannot "
                                   "carry.")
-                .arg(controlCharacterName(c));
+                .arg(controlCharacterName(c.unicode()));
         if (c.unicode() > 0x7E)
             return QStringLiteral("holds \"%1\", and the game server's command line carries plain ASCII only.").arg(c);
     }
