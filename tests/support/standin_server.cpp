@@ -1,16 +1,353 @@
 // Takes the place of the dedicated server in the demo folder and in tests. It reports what it was
 // started with, and the settings it finds in tfc/server.cfg, to its standard output and to
-// standin-report.txt in its working folder, then says on its standard error that it ends.
+// standin-report.txt in its working folder. Then it plays the game server's query and remote
+// console protocols on UDP, at the address of +ip (127.0.0.1 without it: never every address) and
+// the port of -port (27015), until it is sent `quit`, and says on its standard error that it ends.
+//
+// Environment:
+//   STANDIN_LIFETIME_MS    0: end right after the report, opening no socket; N: serve N ms at most;
+//                          unset: serve until `quit` or a signal
+//   STANDIN_REPLIES        how it answers A2S_INFO: "info" ('I', the default), "challenge" ('A'
+//                          first), "m-then-i", "m"; or every packet: "silent" (never answers),
+//                          "garbage" (unreadable bytes), "decoy" (unreadable bytes from another
+//                          port first, then the real answer)
+//   STANDIN_PLAYERS        how many invented players it has (2); some names hold a double quote
+//                          and a control character, two are the same, one is a bot
+//   STANDIN_PRINT_PACKETS  1: also prints every datagram it receives, in hex
+//   STANDIN_RESTART        1: plays hlds_run, starting the server again in the same process group
+//                          each time it quits
+//   STANDIN_IGNORE_TERM    1: ignores SIGTERM
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QNetworkDatagram>
 #include <QSaveFile>
+#include <QSet>
+#include <QUdpSocket>
+#include <QtEndian>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray header("\xff\xff\xff\xff");
+const QByteArray queryChallenge("\x12\x34\x56\x78");
+// Above 2^31, as about one in nine of the engine's challenges are.
+const QByteArray rconChallenge("2415919103");
+const QByteArray garbage("\xff\xff\xff\xffI0garbage");
+
+struct Player {
+    QByteArray name;
+    int userid;
+    QByteArray uniqueid;
+    int frags;
+    int seconds;
+};
+
+QByteArray format(const char* pattern, auto... values)
+{
+    return QString::asprintf(pattern, values...).toUtf8();
+}
+
+QByteArray little(auto number)
+{
+    QByteArray bytes(sizeof number, '\0');
+    qToLittleEndian(number, bytes.data());
+    return bytes;
+}
+
+void print(const QByteArray& text)
+{
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fflush(stdout);
+}
+
+QByteArray argumentAfter(const QStringList& arguments, const QString& name, const QByteArray& otherwise)
+{
+    const qsizetype at = arguments.indexOf(name);
+    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toUtf8() : otherwise;
+}
+
+QList<Player> inventPlayers(int count)
+{
+    const QByteArrayList names{"Scout", "Sniper \"Ace\"\x01", "BOT Hank", "Scout"};
+    QList<Player> players;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = i < names.size() ? names.at(i) : "Medic " + QByteArray::number(i + 1);
+        players.append(
+            {name, 101 + i, name.startsWith("BOT") ? "BOT" : "STEAM_0:1:" + QByteArray::number(20481001 + 7919 * i),
+                10 - 3 * i, 60 * (i + 1)});
+    }
+    return players;
+}
+
+// The game server as the protocols show it.
+class Server {
+public:
+    Server(const QStringList& arguments, const QByteArray& config)
+        : ip(argumentAfter(arguments, "+ip", "127.0.0.1"))
+        , port(argumentAfter(arguments, "-port", "27015").toUShort())
+        , map(argumentAfter(arguments, "+map", ""))
+        , maxPlayers(argumentAfter(arguments, "-maxplayers", "6").toInt())
+        , replies(qgetenv("STANDIN_REPLIES"))
+        , players(inventPlayers(qEnvironmentVariable("STANDIN_PLAYERS", "2").toInt()))
+    {
+        readConfig(config);
+    }
+
+    // The engine's words when the port is taken; a non-zero status.
+    bool open()
+    {
+        if (socket.bind(QHostAddress(QString::fromUtf8(ip)), port, QAbstractSocket::DontShareAddress)
+            && decoy.bind(QHostAddress(QString::fromUtf8(ip)))) {
+            print(format("Server IP address %s:%d\n", ip.constData(), port));
+            return true;
+        }
+        const bool inUse = socket.error() == QAbstractSocket::AddressInUseError;
+        print(format("WARNING: UDP_OpenSocket: port: %d  bind: %s\n", port,
+            inUse ? "Address already in use" : qPrintable(socket.errorString())));
+        print(format("FATAL ERROR (shutting down): Couldn't allocate dedicated server IP port %d.\n", port));
+        return false;
+    }
+
+    // Answers until `quit` or the deadline.
+    void serve(QDeadlineTimer deadline)
+    {
+        while (!quitting && !deadline.hasExpired()) {
+            socket.waitForReadyRead(int(deadline.remainingTime()));
+            while (socket.hasPendingDatagrams())
+                answer(socket.receiveDatagram());
+        }
+    }
+
+private:
+    void readConfig(const QByteArray& config)
+    {
+        for (const QByteArray& line : config.split('\n')) {
+            const QByteArray setting = line.trimmed();
+            const qsizetype blank = setting.indexOf(' ');
+            QByteArray value = setting.mid(blank + 1).trimmed();
+            if (value.startsWith('"') && value.endsWith('"') && value.size() > 1)
+                value = value.mid(1, value.size() - 2);
+            if (blank > 0)
+                settings.insert(setting.left(blank), value);
+        }
+    }
+
+    void answer(const QNetworkDatagram& datagram)
+    {
+        const QByteArray packet = datagram.data();
+        if (qgetenv("STANDIN_PRINT_PACKETS") == "1")
+            print("Packet from " + from(datagram) + ": " + packet.toHex(' ') + '\n');
+        if (replies == "silent" || !packet.startsWith(header))
+            return;
+        if (replies == "garbage")
+            return send(garbage, datagram);
+        const QByteArray payload = packet.mid(header.size());
+        // The engine reads a packet up to its first NUL, line break or FF byte.
+        const QByteArray line = payload.split('\n').first().split('\0').first().split('\xff').first();
+        if (payload.startsWith(QByteArray("TSource Engine Query", 21)) && maxPlayers > 1)
+            answerInfo(payload.mid(21), datagram);
+        else if (payload.startsWith('U') && maxPlayers > 1)
+            send(payload.mid(1) == queryChallenge ? playersReply() : header + 'A' + queryChallenge, datagram);
+        else if (line.toLower() == "challenge rcon") {
+            challenged.insert(datagram.senderAddress().toIPv4Address());
+            send(header + "challenge rcon " + rconChallenge + "\n" + '\0', datagram);
+        } else if (line.startsWith("rcon "))
+            rcon(line, payload.size(), datagram);
+    }
+
+    void answerInfo(const QByteArray& challenge, const QNetworkDatagram& to)
+    {
+        if (replies == "challenge" && challenge != queryChallenge)
+            return send(header + 'A' + queryChallenge, to);
+        if (replies.startsWith('m'))
+            send(oldInfoReply(), to);
+        if (replies != "m")
+            send(infoReply(), to);
+    }
+
+    QByteArray infoReply() const
+    {
+        return header + "I" + '\x30' + settings.value("hostname") + '\0' + map + '\0' + "tfc" + '\0' + "Team Fortress"
+            + '\0' + little(quint16(20)) + char(players.size()) + char(maxPlayers) + char(bots()) + "dl" + '\0' + '\1'
+            + "1.1.2.7/Stdio" + '\0' + '\x80' + little(port);
+    }
+
+    QByteArray oldInfoReply() const
+    {
+        return header + "m" + ip + ':' + QByteArray::number(port) + '\0' + settings.value("hostname") + '\0' + map
+            + '\0' + "tfc" + '\0' + "Team Fortress" + '\0' + char(players.size()) + char(maxPlayers) + '\x30' + "dl"
+            + '\0' + '\0' + '\1' + char(bots());
+    }
+
+    QByteArray playersReply() const
+    {
+        QByteArray reply = header + 'D' + char(players.size());
+        for (const Player& player : players)
+            reply += char(&player - players.data()) + player.name + '\0' + little(qint32(player.frags))
+                + little(float(player.seconds));
+        return reply;
+    }
+
+    int bots() const
+    {
+        return int(std::count_if(players.begin(), players.end(), [](const Player& p) { return p.uniqueid == "BOT"; }));
+    }
+
+    // Checks the challenge and the password as the engine does, then runs the command.
+    void rcon(const QByteArray& line, qsizetype size, const QNetworkDatagram& from)
+    {
+        qsizetype at = 4;
+        QByteArrayList words;
+        while (words.size() < 2 && at < line.size()) {
+            while (at < line.size() && quint8(line.at(at)) <= ' ')
+                ++at;
+            const bool quoted = line.mid(at).startsWith('"');
+            const qsizetype end = quoted ? line.indexOf('"', at + 1) : line.indexOf(' ', at);
+            words.append(line.mid(at + quoted, (end < 0 ? line.size() : end) - at - quoted));
+            at = end < 0 ? line.size() : end + 1;
+        }
+        const QByteArray password = settings.value("rcon_password");
+        const bool challengeKnown = challenged.contains(from.senderAddress().toIPv4Address());
+        const bool right = challengeKnown && quint32(words.value(0).toLongLong()) == rconChallenge.toUInt();
+        print((right && words.value(1) == password && !password.isEmpty() ? "Rcon from " : "Bad Rcon from ")
+            + this->from(from) + ":\n" + line + '\n');
+        if (words.size() < 2 || password.isEmpty())
+            return send(header + "lBad rcon_password.\n"
+                    + (password.isEmpty() ? "No password set for this server.\n" : "") + QByteArray(2, '\0'),
+                from);
+        if (!right)
+            return send(
+                header + '9' + (challengeKnown ? "Bad challenge.\n" : "No challenge for your address.\n") + '\0', from);
+        if (words.at(1) != password)
+            return send(header + "lBad rcon_password.\n" + QByteArray(2, '\0'), from);
+        if (size < 512)
+            run(line.mid(at).trimmed(), from);
+    }
+
+    // The output goes out as the engine sends it: each print appended to a buffer of 1399
+    // characters, which is sent first when the print would not fit.
+    void run(const QByteArray& command, const QNetworkDatagram& from)
+    {
+        const QByteArrayList words = command.split(' ');
+        const QByteArray verb = words.first().toLower(), argument = words.value(1);
+        QByteArrayList prints;
+        if (verb == "status")
+            prints = status();
+        else if (verb == "hostname" && words.size() == 1)
+            prints.append("\"hostname\" is \"" + settings.value("hostname") + "\"\n");
+        else if (verb == "exec" && argument == "server.cfg") {
+            QFile config(QStringLiteral("tfc/server.cfg"));
+            if (config.open(QIODevice::ReadOnly))
+                readConfig(config.readAll());
+            else
+                prints.append("couldn't exec server.cfg\n");
+        } else if (verb == "changelevel" && words.size() == 1)
+            prints.append("changelevel <levelname> : continue game on a new level\n");
+        else if (verb == "changelevel" && !QFile::exists(QStringLiteral("tfc/maps/%1.bsp").arg(argument)))
+            prints.append("changelevel failed: '" + argument + "' not found on server.\n");
+        else if (verb == "changelevel")
+            map = argument;
+        else if (verb == "kick" && argument == "#")
+            players.removeIf([&](const Player& player) { return player.userid == words.value(2).toInt(); });
+        quitting = (verb == "quit" || verb == "exit") && words.size() == 1;
+        print(prints.join()); // the engine's console shows the output too
+        QByteArray buffer;
+        for (const QByteArray& text : std::as_const(prints)) {
+            if (buffer.size() + text.size() > 1399)
+                send(header + 'l' + std::exchange(buffer, {}) + QByteArray(2, '\0'), from);
+            buffer += text.left(1399);
+        }
+        send(header + 'l' + buffer + QByteArray(2, '\0'), from);
+    }
+
+    QByteArrayList status() const
+    {
+        QByteArrayList prints{"hostname:  " + settings.value("hostname") + '\n',
+            "version :  48/1.1.2.7/Stdio 8684 secure  (20)\n", format("tcp/ip  :  %s:%d\n", ip.constData(), port),
+            "map     :  " + map + " at: 0 x, 0 y, 0 z\n",
+            format("players :  %d active (%d max)\n\n", int(players.size()), maxPlayers),
+            "#      name userid uniqueid frag time ping loss adr\n"};
+        for (const Player& player : players) {
+            const bool bot = player.uniqueid == "BOT";
+            prints << format("#%2d %8s %d %s", int(&player - players.data()) + 1, ('"' + player.name + '"').constData(),
+                player.userid, player.uniqueid.constData())
+                   << format(" %3d", player.frags) << format(" %02d:%02d", player.seconds / 60, player.seconds % 60)
+                   << format(" %4d  %3d", bot ? 0 : 50, 0) << (bot ? "\n" : " 127.0.0.1:27005\n");
+        }
+        return prints << format("%d users\n", int(players.size()));
+    }
+
+    // A packet over 1400 bytes goes out in fragments of 1391, each with the split header.
+    void send(const QByteArray& packet, const QNetworkDatagram& to)
+    {
+        if (replies == "decoy")
+            decoy.writeDatagram(garbage, to.senderAddress(), quint16(to.senderPort()));
+        const qsizetype count = packet.size() > 1400 ? (packet.size() + 1390) / 1391 : 0;
+        for (qsizetype i = 0; i < count; ++i)
+            socket.writeDatagram(
+                "\xfe\xff\xff\xff" + little(sequence) + char(i << 4 | count) + packet.mid(i * 1391, 1391),
+                to.senderAddress(), quint16(to.senderPort()));
+        sequence += count > 0;
+        if (count == 0)
+            socket.writeDatagram(packet, to.senderAddress(), quint16(to.senderPort()));
+    }
+
+    QByteArray from(const QNetworkDatagram& datagram) const
+    {
+        return datagram.senderAddress().toString().toUtf8() + ':' + QByteArray::number(datagram.senderPort());
+    }
+
+    QByteArray ip;
+    quint16 port;
+    QByteArray map;
+    int maxPlayers;
+    QByteArray replies;
+    QList<Player> players;
+    QHash<QByteArray, QByteArray> settings;
+    QSet<quint32> challenged;
+    QUdpSocket socket;
+    QUdpSocket decoy;
+    qint32 sequence = 2;
+    bool quitting = false;
+};
+
+// Plays hlds_run: a parent that starts the server again when it quits, in the same process group.
+// Only the server process returns from here.
+void restartAfterQuit(QDeadlineTimer deadline)
+{
+    for (;;) {
+        const pid_t server = fork();
+        if (server <= 0) {
+            if (server < 0)
+                std::exit(1);
+            return;
+        }
+        int status = 0;
+        waitpid(server, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || deadline.hasExpired())
+            std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    }
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    const QByteArray lifetime = qgetenv("STANDIN_LIFETIME_MS");
+    const QDeadlineTimer deadline
+        = lifetime.isEmpty() ? QDeadlineTimer::Forever : QDeadlineTimer(lifetime.toLongLong());
+    if (qgetenv("STANDIN_IGNORE_TERM") == "1")
+        std::signal(SIGTERM, SIG_IGN);
+    if (qgetenv("STANDIN_RESTART") == "1" && lifetime != "0")
+        restartAfterQuit(deadline);
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     QByteArray text = "Stand-in dedicated server\nprogram: " + arguments.first().toUtf8() + '\n';
@@ -19,14 +356,21 @@ int main(int argc, char* argv[])
         text += "argument " + QByteArray::number(i) + ": " + arguments.at(i).toUtf8() + '\n';
     QFile config(QStringLiteral("tfc/server.cfg"));
     const bool read = config.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : (read ? config.readAll() : QByteArray()).split('\n')) {
+    const QByteArray configBytes = config.readAll();
+    for (const QByteArray& line : configBytes.split('\n')) {
         if (!line.trimmed().isEmpty() && !line.startsWith("//"))
             text += "server.cfg: " + line.trimmed() + '\n';
     }
     text += read ? "" : "tfc/server.cfg: " + config.errorString().toUtf8() + '\n';
-    std::fputs(text.constData(), stdout);
-    std::fflush(stdout);
-    std::fputs("Stand-in dedicated server ends.\n", stderr);
+    print(text);
     QSaveFile report(QStringLiteral("standin-report.txt"));
-    return report.open(QIODevice::WriteOnly) && report.write(text) == text.size() && report.commit() ? 0 : 1;
+    const bool reported = report.open(QIODevice::WriteOnly) && report.write(text) == text.size() && report.commit();
+    if (lifetime != "0") {
+        Server server(arguments, configBytes);
+        if (!server.open())
+            return 1;
+        server.serve(deadline);
+    }
+    std::fputs("Stand-in dedicated server ends.\n", stderr);
+    return reported ? 0 : 1;
 }

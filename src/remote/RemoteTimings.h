@@ -1,0 +1,25 @@
+#pragma once
+
+#include <chrono>
+
+// Every wait of the clients and every limit on what they send. One set serves the whole program,
+// since the limits hold for all its windows together; tests shorten the waits.
+struct RemoteTimings {
+    // Remote console output has no end marker: it is complete once the server has sent nothing
+    // more for this long.
+    std::chrono::milliseconds quiet{300};
+    // Nothing at all this long after a request: the server does not answer.
+    std::chrono::milliseconds noAnswer{3000};
+    // At most this many packets to one server within the window, every request, challenge and
+    // repeated request counted: a server drops everything from an address that sends it more than
+    // 180 a minute.
+    int budgetPackets = 59;
+    std::chrono::milliseconds budgetWindow{60000};
+    // After this many refused passwords within the window Quillmont sends that server no password
+    // for the rest of it: the server bans an address for good after five within 30 seconds.
+    int refusalsAllowed = 3;
+    std::chrono::milliseconds refusalWindow{30000};
+};
+
+const RemoteTimings& remoteTimings();
+void setRemoteTimings(const RemoteTimings& timings);

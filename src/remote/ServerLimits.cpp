@@ -1,0 +1,88 @@
+#include "remote/ServerLimits.h"
+
+#include "remote/RemoteTimings.h"
+
+#include <QHash>
+
+#include <chrono>
+#include <deque>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+struct ServerRecord {
+    std::deque<Clock::time_point> packets;
+    std::deque<Clock::time_point> refusals;
+    KnownChallenges challenges;
+};
+
+ServerRecord& recordOf(const ServerAddress& server)
+{
+    static QHash<quint64, ServerRecord> records;
+    return records[quint64(server.ip.toIPv4Address()) << 16 | server.port];
+}
+
+// The times within the window that ends now, oldest first; the times before it are forgotten.
+std::deque<Clock::time_point>& within(std::deque<Clock::time_point>& times, milliseconds window)
+{
+    while (!times.empty() && Clock::now() - times.front() >= window)
+        times.pop_front();
+    return times;
+}
+
+// Whole seconds, rounded up.
+qint64 seconds(milliseconds duration)
+{
+    return (duration.count() + 999) / 1000;
+}
+
+// How long until fewer than `limit` of the times are left in the window.
+qint64 secondsUntilBelow(const std::deque<Clock::time_point>& times, qsizetype limit, milliseconds window)
+{
+    return seconds(std::chrono::ceil<milliseconds>(times[times.size() - limit] + window - Clock::now()));
+}
+
+} // namespace
+
+std::optional<RemoteFailure> spendPacket(const ServerAddress& server)
+{
+    const RemoteTimings& limits = remoteTimings();
+    std::deque<Clock::time_point>& packets = within(recordOf(server).packets, limits.budgetWindow);
+    if (qsizetype(packets.size()) >= limits.budgetPackets)
+        return RemoteFailure{RemoteProblem::NotSent,
+            QStringLiteral("Not sent: Quillmont has sent the server %1 %2 packets within %3 s, the most it sends a "
+                           "server, so that the server does not block this computer. Try again in %4 s.")
+                .arg(server.text())
+                .arg(packets.size())
+                .arg(seconds(limits.budgetWindow))
+                .arg(secondsUntilBelow(packets, limits.budgetPackets, limits.budgetWindow))};
+    packets.push_back(Clock::now());
+    return std::nullopt;
+}
+
+std::optional<RemoteFailure> checkPasswordAttempts(const ServerAddress& server)
+{
+    const RemoteTimings& limits = remoteTimings();
+    std::deque<Clock::time_point>& refusals = within(recordOf(server).refusals, limits.refusalWindow);
+    if (qsizetype(refusals.size()) < limits.refusalsAllowed)
+        return std::nullopt;
+    return RemoteFailure{RemoteProblem::NotSent,
+        QStringLiteral("Not sent: the server %1 refused the remote console password %2 times within %3 s; after 5 it "
+                       "bans this computer for good. Try again in %4 s.")
+            .arg(server.text())
+            .arg(refusals.size())
+            .arg(seconds(limits.refusalWindow))
+            .arg(secondsUntilBelow(refusals, limits.refusalsAllowed, limits.refusalWindow))};
+}
+
+void notePasswordRefused(const ServerAddress& server)
+{
+    recordOf(server).refusals.push_back(Clock::now());
+}
+
+KnownChallenges& knownChallenges(const ServerAddress& server)
+{
+    return recordOf(server).challenges;
+}

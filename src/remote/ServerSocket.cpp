@@ -1,0 +1,106 @@
+#include "remote/ServerSocket.h"
+
+#include "remote/RemoteTimings.h"
+#include "remote/ServerLimits.h"
+
+#include <QNetworkDatagram>
+
+ServerSocket::ServerSocket(const ServerAddress& server, QObject* parent)
+    : QObject(parent)
+    , address(server)
+{
+    noAnswer.setSingleShot(true);
+    silence.setSingleShot(true);
+    connect(&socket, &QUdpSocket::readyRead, this, &ServerSocket::readDatagrams);
+    connect(&noAnswer, &QTimer::timeout, this, [this] {
+        endExchange();
+        Q_EMIT failed({RemoteProblem::NoAnswer, QStringLiteral("No answer from the server %1.").arg(address.text())});
+    });
+    connect(&silence, &QTimer::timeout, this, &ServerSocket::becomeQuiet);
+}
+
+void ServerSocket::startExchange()
+{
+    endExchange();
+    inExchange = true;
+}
+
+void ServerSocket::endExchange()
+{
+    inExchange = false;
+    noAnswer.stop();
+    silence.stop();
+    fragments = {};
+}
+
+std::optional<RemoteFailure> ServerSocket::send(const QByteArray& packet)
+{
+    // A server on this computer is reached from the loopback address alone.
+    const QHostAddress local = address.ip.isLoopback() ? QHostAddress(QHostAddress::LocalHost) : QHostAddress::AnyIPv4;
+    if (socket.state() != QAbstractSocket::BoundState && !socket.bind(local))
+        return RemoteFailure{RemoteProblem::NetworkError,
+            QStringLiteral("Cannot open a network socket for the server %1: %2")
+                .arg(address.text(), socket.errorString())};
+    if (std::optional<RemoteFailure> overBudget = spendPacket(address))
+        return overBudget;
+    if (socket.writeDatagram(packet, address.ip, address.port) != packet.size())
+        return RemoteFailure{RemoteProblem::NetworkError,
+            QStringLiteral("Cannot send to the server %1: %2").arg(address.text(), socket.errorString())};
+    silence.stop();
+    noAnswer.start(remoteTimings().noAnswer);
+    return std::nullopt;
+}
+
+RemoteFailure ServerSocket::badReply(const QString& reason) const
+{
+    return {RemoteProblem::BadReply,
+        QStringLiteral("The server %1 sent a reply Quillmont cannot read: %2.").arg(address.text(), reason)};
+}
+
+RemoteFailure ServerSocket::banned() const
+{
+    return {RemoteProblem::Banned,
+        QStringLiteral("The server %1 has banned this computer's address (\"You have been banned from this server.\"). "
+                       "Only the server's operator can lift the ban.")
+            .arg(address.text())};
+}
+
+void ServerSocket::readDatagrams()
+{
+    while (socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket.receiveDatagram();
+        const bool fromServer = datagram.senderAddress().toIPv4Address() == address.ip.toIPv4Address()
+            && datagram.senderPort() == address.port;
+        if (fromServer && inExchange)
+            take(datagram.data());
+    }
+}
+
+void ServerSocket::take(const QByteArray& datagram)
+{
+    noAnswer.stop();
+    silence.start(remoteTimings().quiet);
+    Result<ServerReply> reply = parseServerReply(datagram);
+    if (reply && std::holds_alternative<reply::SplitFragment>(*reply)) {
+        const Result<std::optional<ServerReply>> joined = fragments.add(std::get<reply::SplitFragment>(*reply));
+        if (joined && !joined->has_value())
+            return;
+        reply = joined ? Result(**joined) : joined.failure();
+    }
+    if (!reply || std::holds_alternative<reply::Banned>(*reply)) {
+        endExchange();
+        Q_EMIT failed(reply ? banned() : badReply(reply.failure().message));
+        return;
+    }
+    Q_EMIT received(*reply);
+}
+
+void ServerSocket::becomeQuiet()
+{
+    if (const std::optional<Failure> missing = fragments.missing()) {
+        endExchange();
+        Q_EMIT failed(badReply(missing->message));
+        return;
+    }
+    Q_EMIT quiet();
+}

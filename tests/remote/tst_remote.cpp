@@ -1,0 +1,378 @@
+#include "TestFiles.h"
+#include "remote/QueryClient.h"
+#include "remote/RconClient.h"
+#include "remote/RemoteTimings.h"
+#include "remote/ServerRequests.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Bytes as the data files write them: hex, and "text" in double quotes, either followed by *N.
+QByteArray bytesOf(const QByteArray& written)
+{
+    static const QRegularExpression token(R"(("[^"]*"|[0-9a-fA-F]{2})(?:\*(\d+))?)");
+    QByteArray bytes;
+    QRegularExpressionMatchIterator tokens = token.globalMatch(QString::fromLatin1(written));
+    while (tokens.hasNext()) {
+        const QRegularExpressionMatch match = tokens.next();
+        const QString piece = match.captured(1);
+        const QByteArray once
+            = piece.startsWith('"') ? piece.mid(1, piece.size() - 2).toLatin1() : QByteArray::fromHex(piece.toLatin1());
+        bytes += once.repeated(match.hasCaptured(2) ? match.captured(2).toInt() : 1);
+    }
+    return bytes;
+}
+
+// The datagrams of a case, joined by "|".
+QByteArrayList datagramsOf(const QByteArray& written)
+{
+    QByteArrayList datagrams;
+    for (const QByteArray& datagram : written.split('|'))
+        datagrams << bytesOf(datagram);
+    return datagrams;
+}
+
+QByteArray describe(const ServerInfo& info)
+{
+    return "info " + QStringList{info.name, info.map, info.folder, info.game, info.version}.join("; ").toUtf8()
+        + QString("; %1/%2 players, %3 bots").arg(info.players).arg(info.maxPlayers).arg(info.bots).toUtf8()
+        + (info.passworded ? ", password" : "") + (info.secure ? ", VAC" : "");
+}
+
+QByteArray describe(const QList<PlayerInfo>& players)
+{
+    QByteArrayList each;
+    for (const PlayerInfo& player : players)
+        each << player.name + ' ' + QByteArray::number(player.score) + ' ' + QByteArray::number(player.seconds);
+    return ("players " + each.join("; ")).trimmed();
+}
+
+QByteArray describe(const ServerReply& reply)
+{
+    if (const auto* info = std::get_if<reply::Info>(&reply))
+        return describe(info->info) + (info->oldStyle ? ", old style" : "");
+    if (const auto* players = std::get_if<reply::Players>(&reply))
+        return describe(players->players);
+    if (const auto* challenge = std::get_if<reply::QueryChallenge>(&reply))
+        return "challenge " + challenge->challenge.toHex();
+    if (const auto* challenge = std::get_if<reply::RconChallenge>(&reply))
+        return "rcon challenge " + challenge->number;
+    if (const auto* output = std::get_if<reply::ConsoleOutput>(&reply))
+        return ("output " + output->text).chopped(output->text.isEmpty());
+    if (const auto* refused = std::get_if<reply::PasswordRefused>(&reply))
+        return refused->noPasswordSet ? "refused, no password set" : "refused";
+    if (const auto* refused = std::get_if<reply::ChallengeRefused>(&reply))
+        return "challenge refused " + refused->reason;
+    return std::holds_alternative<reply::Banned>(reply) ? "banned" : "fragment";
+}
+
+// What datagrams are read as, one entry per reply, as in server-replies.txt.
+QByteArrayList read(const QByteArrayList& datagrams)
+{
+    QByteArrayList reads;
+    SplitPackets split;
+    for (const QByteArray& datagram : datagrams) {
+        Result<ServerReply> reply = parseServerReply(datagram);
+        if (reply && std::holds_alternative<reply::SplitFragment>(*reply)) {
+            const auto joined = split.add(std::get<reply::SplitFragment>(*reply));
+            if (joined && !joined->has_value())
+                continue;
+            reply = joined ? Result(**joined) : joined.failure();
+        }
+        reads << (reply ? describe(*reply) : "fails " + reply.failure().message.toUtf8());
+    }
+    if (const std::optional<Failure> missing = split.missing())
+        reads << "missing " + missing->message.toUtf8();
+    return reads;
+}
+
+quint16 freePort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+// The stand-in server on a free port of loopback, in a server folder of its own, with the
+// environment of `serves`, the arguments of `arguments` and the remote console password of
+// `rcon_password` in a case.
+class StandIn {
+public:
+    explicit StandIn(const Case& given = {}, quint16 port = freePort())
+    {
+        QDir(dir.path()).mkpath("tfc/maps");
+        writeBytes(dir.filePath("tfc/maps/well.bsp"), "");
+        writeBytes(dir.filePath("tfc/server.cfg"),
+            "hostname \"My Server\"\r\nrcon_password \"" + given.value("rcon_password", "secret") + "\"\r\n");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("STANDIN_LIFETIME_MS", "20000");
+        for (const QString& variable : listOf(given, "serves").join(' ').split(' ', Qt::SkipEmptyParts))
+            environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(dir.path());
+        process.setChildProcessModifier([] { setsid(); }); // a group of its own, restarted servers included
+        const QString arguments = given.contains("arguments") ? textOf(given, "arguments")
+                                                              : "-game tfc -port <port> +map 2fort -maxplayers 16";
+        process.start(STANDIN_SERVER_PATH, QString(arguments).replace("<port>", QString::number(port)).split(' '));
+        group = pid_t(process.processId());
+        static const QRegularExpression serving("Server IP address ([0-9.]+):");
+        QRegularExpressionMatch match;
+        while (!(match = serving.match(QString::fromUtf8(printed()))).hasMatch() && process.waitForReadyRead(5000)) { }
+        address = {QHostAddress(match.captured(1)), port};
+    }
+
+    ~StandIn()
+    {
+        if (group > 0)
+            kill(-group, SIGKILL);
+        process.waitForFinished();
+    }
+
+    QByteArray printed()
+    {
+        output += process.readAllStandardOutput();
+        return output;
+    }
+
+    qsizetype linesStartingWith(const QByteArray& start)
+    {
+        const QByteArrayList lines = printed().split('\n');
+        return std::count_if(
+            lines.begin(), lines.end(), [&](const QByteArray& line) { return line.startsWith(start); });
+    }
+
+    QTemporaryDir dir;
+    QProcess process;
+    pid_t group = 0;
+    ServerAddress address;
+    QByteArray output;
+};
+
+// Asks the server "info", "players", or a remote console command ("rcon COMMAND"), with a new
+// client, and describes what comes back as server-replies.txt does: "reply OUTPUT" for a command,
+// "fails MESSAGE" for a failure.
+QByteArray ask(const ServerAddress& server, const QByteArray& question, const QByteArray& password = "secret")
+{
+    QByteArray result;
+    const auto failed = [&result](const RemoteFailure& failure) { result = "fails " + failure.message.toUtf8(); };
+    QueryClient query(server);
+    QObject::connect(&query, &QueryClient::infoReceived, [&](const ServerInfo& info) { result = describe(info); });
+    QObject::connect(&query, &QueryClient::playersReceived, [&](const auto& players) { result = describe(players); });
+    QObject::connect(&query, &QueryClient::infoFailed, failed);
+    QObject::connect(&query, &QueryClient::playersFailed, failed);
+    RconClient rcon(server);
+    QObject::connect(&rcon, &RconClient::replied, [&](const RconReply& reply) {
+        QCOMPARE(reply.command, question.mid(5));
+        result = ("reply " + reply.output).chopped(reply.output.isEmpty());
+    });
+    QObject::connect(
+        &rcon, &RconClient::failed, [&](const QByteArray&, const RemoteFailure& failure) { failed(failure); });
+    if (question == "info")
+        query.askInfo();
+    else if (question == "players")
+        query.askPlayers();
+    else if (const std::optional<RemoteFailure> refused = rcon.send(password, question.mid(5)))
+        failed(*refused);
+    return QTest::qWaitFor([&result] { return !result.isNull(); }, 2000) ? result : "nothing within 2 s";
+}
+
+} // namespace
+
+// The game server's query and remote console protocols: every reply form read from its bytes,
+// every request composed, and the clients against the stand-in server on loopback.
+class RemoteTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { setRemoteTimings({.quiet = 100ms, .noAnswer = 500ms}); }
+
+    void replies_data() { addCases("server-replies.txt"); }
+
+    void replies()
+    {
+        QFETCH(Case, given);
+        QCOMPARE(read(datagramsOf(given.value("packets"))).join(" | "), given.value("reads"));
+    }
+
+    // Every datagram of the table cut short at every length, and random ones: read without a
+    // crash or a read past the end (the sanitizers see those), each a reply or a failure.
+    void anyBytes()
+    {
+        QByteArrayList datagrams;
+        for (const Case& given : readCases("server-replies.txt")) {
+            for (const QByteArray& datagram : datagramsOf(given.value("packets")))
+                for (qsizetype size = 0; size <= datagram.size(); ++size)
+                    datagrams << datagram.left(size);
+        }
+        QRandomGenerator random(17);
+        for (int i = 0; i < 3000; ++i) {
+            QByteArray datagram(random.bounded(40), '\0');
+            random.fillRange(reinterpret_cast<quint32*>(datagram.data()), datagram.size() / 4);
+            datagrams << QByteArray::fromHex(i % 3 ? "ffffffff" : "feffffff") + char("IlmDA9c"[i % 7]) + datagram;
+        }
+        for (const QByteArray& datagram : std::as_const(datagrams)) {
+            for (const QByteArray& reading : read({datagram, datagram}))
+                QVERIFY2(reading.size() > 5, reading);
+        }
+    }
+
+    void requests_data() { addCases("server-requests.txt"); }
+
+    void requests()
+    {
+        QFETCH(Case, given);
+        const QByteArray request = given.value("request"), challenge = bytesOf(given.value("challenge"));
+        const QByteArray password = bytesOf(given.value("password")), command = bytesOf(given.value("command"));
+        const std::optional<Failure> refused = request == "rcon" ? checkRconCommand(password, command) : std::nullopt;
+        QCOMPARE(messageOf(refused), textOf(given, "refused"));
+        if (refused)
+            return;
+        const QByteArray sent = request == "info" ? infoRequest(challenge)
+            : request == "players"                ? playersRequest(challenge)
+            : request == "rcon"                   ? rconCommand(challenge, password, command)
+                                                  : rconChallengeRequest();
+        QCOMPARE(sent.toHex(' '), bytesOf(given.value("sends")).toHex(' '));
+    }
+
+    void addresses_data() { addCases("server-addresses.txt"); }
+
+    void addresses()
+    {
+        QFETCH(Case, given);
+        QString found;
+        findServerAddress(textOf(given, "typed"), this, [&found](const Result<ServerAddress>& address) {
+            found = address ? address->text() : address.failure().message;
+        });
+        QCOMPARE(found, QString()); // never during the call
+        QTRY_COMPARE(found, textOf(given, given.contains("finds") ? "finds" : "fails"));
+    }
+
+    // What the clients get from the stand-in in each of its ways of answering.
+    void exchanges_data() { addCases("server-exchanges.txt"); }
+
+    void exchanges()
+    {
+        QFETCH(Case, given);
+        StandIn server(given);
+        QByteArray expected = given.value("gets").replace("<server>", server.address.text().toUtf8());
+        const QByteArray got = ask(server.address, given.value("ask"), given.value("password", "secret"));
+        if (expected == "reply <printed>") { // the engine prints the output on its console too, after the command
+            const QByteArray printed = server.printed();
+            const qsizetype command = printed.indexOf('\n', printed.lastIndexOf("\nRcon from ") + 1);
+            expected = "reply " + printed.mid(printed.indexOf('\n', command + 1) + 1);
+        }
+        QCOMPARE(got, expected);
+        if (given.contains("ends")) {
+            QTRY_COMPARE_WITH_TIMEOUT(server.process.state(), QProcess::NotRunning, 2000);
+            QCOMPARE(server.process.exitCode(), given.value("ends").toInt());
+        }
+        QTest::qWait(given.contains("prints") ? 300 : 0); // time to retry, which it must not
+        for (const QString& count : listOf(given, "prints")) {
+            const QString start = count.section('=', 0, 0);
+            QCOMPARE(start + '=' + QString::number(server.linesStartingWith(start.toUtf8())), count);
+        }
+    }
+
+    // A refused password is not sent again; after three refusals no client sends that server a
+    // password for the rest of the window, and then it may.
+    void passwordLimit()
+    {
+        StandIn server;
+        RconClient first(server.address), second(server.address);
+        QStringList failures;
+        QByteArrayList replies;
+        for (RconClient* client : {&first, &second}) {
+            connect(client, &RconClient::failed, [&](const QByteArray& command, const RemoteFailure& failure) {
+                failures << command + ": " + failure.message;
+            });
+            connect(client, &RconClient::replied, [&](const RconReply& reply) { replies << reply.output; });
+        }
+        const QString refused = "The server " + server.address.text() + " refused the remote console password.";
+        QVERIFY(!first.send("wrong", "status") && !first.send("wrong", "hostname") && !first.send("Wrong", "status"));
+        QTRY_COMPARE(failures, QStringList({"status: " + refused, "hostname: " + refused, "status: " + refused}));
+        QVERIFY(!first.send("WRONG", "status"));
+        QTRY_COMPARE(failures.size(), 4);
+        QVERIFY(!second.send("secret", "hostname"));
+        const QString limit = "hostname: Not sent: the server " + server.address.text()
+            + " refused the remote console password 3 times within %1 s; after 5 it bans this computer for good. Try "
+              "again in %1 s.";
+        QTRY_COMPARE(failures.mid(3), QStringList({"status: " + refused, limit.arg(30)}));
+        RemoteTimings shorter = remoteTimings();
+        shorter.refusalWindow = 1000ms;
+        setRemoteTimings(shorter);
+        QVERIFY(!second.send("secret", "hostname"));
+        QTRY_COMPARE(failures.value(5), limit.arg(1));
+        QTest::qWait(1000);
+        QVERIFY(!second.send("secret", "hostname"));
+        QTRY_COMPARE(replies, QByteArrayList{"\"hostname\" is \"My Server\"\n"});
+        QCOMPARE(server.linesStartingWith("Bad Rcon from"), 3);
+        setRemoteTimings({.quiet = 100ms, .noAnswer = 500ms});
+    }
+
+    // Every packet counts, a challenge and a repeated request included, and the challenge given
+    // is reused; beyond the budget nothing is sent, from any client.
+    void packetBudget()
+    {
+        StandIn server({{"serves", "STANDIN_REPLIES=challenge STANDIN_PRINT_PACKETS=1"}});
+        QueryClient query(server.address);
+        int answers = 0;
+        QString refusal;
+        connect(&query, &QueryClient::infoReceived, [&] {
+            ++answers;
+            query.askInfo();
+        });
+        connect(&query, &QueryClient::infoFailed, [&](const RemoteFailure& failure) { refusal = failure.message; });
+        query.askInfo();
+        QTRY_VERIFY(!refusal.isEmpty());
+        QCOMPARE(answers, 58);
+        QCOMPARE(refusal,
+            "Not sent: Quillmont has sent the server " + server.address.text()
+                + " 59 packets within 60 s, the most it sends a server, so that the server does not block this "
+                  "computer. Try again in 60 s.");
+        RconClient rcon(server.address);
+        QString rconRefusal;
+        connect(&rcon, &RconClient::failed, [&](auto, const RemoteFailure& failure) { rconRefusal = failure.message; });
+        QVERIFY(!rcon.send("secret", "status"));
+        QTRY_COMPARE(rconRefusal, refusal);
+        QTest::qWait(200);
+        QCOMPARE(server.linesStartingWith("Packet from"), 59);
+    }
+
+    // What the stand-in does for the tests of stopping a server: a port in use, hlds_run's restart
+    // after quit, SIGTERM ignored.
+    void standInModes()
+    {
+        StandIn first;
+        StandIn taken({}, first.address.port);
+        QTRY_COMPARE_WITH_TIMEOUT(taken.process.state(), QProcess::NotRunning, 2000);
+        QCOMPARE(taken.process.exitCode(), 1);
+        QVERIFY(taken.printed().endsWith("FATAL ERROR (shutting down): Couldn't allocate dedicated server IP port "
+            + QByteArray::number(first.address.port) + ".\n"));
+
+        // The server started again knows no challenge: the one known is sent, refused, asked anew.
+        StandIn restarting({{"serves", "STANDIN_RESTART=1 STANDIN_PRINT_PACKETS=1"}});
+        QCOMPARE(ask(restarting.address, "rcon quit"), "reply");
+        QTRY_COMPARE(restarting.linesStartingWith("Server IP address"), 2);
+        QCOMPARE(ask(restarting.address, "rcon hostname"), "reply \"hostname\" is \"My Server\"\n");
+        QCOMPARE(restarting.linesStartingWith("Packet from"), 2 + 3);
+
+        StandIn stubborn({{"serves", "STANDIN_IGNORE_TERM=1"}});
+        stubborn.process.terminate();
+        QTest::qWait(200);
+        QCOMPARE(stubborn.process.state(), QProcess::Running);
+        QVERIFY(ask(stubborn.address, "info").startsWith("info My Server"));
+    }
+};
+
+QTEST_GUILESS_MAIN(RemoteTest)
+#include "tst_remote.moc"
