@@ -273,6 +273,16 @@ Result<ServerReply> parseServerReply(QByteArrayView datagram)
     return fragment;
 }
 
+Result<std::optional<ServerReply>> SplitPackets::read(QByteArrayView datagram)
+{
+    const Result<ServerReply> reply = parseServerReply(datagram);
+    if (!reply)
+        return reply.failure();
+    if (const auto* fragment = std::get_if<reply::SplitFragment>(&*reply))
+        return add(*fragment);
+    return std::optional(*reply);
+}
+
 Result<std::optional<ServerReply>> SplitPackets::add(const reply::SplitFragment& fragment)
 {
     QList<std::optional<QByteArray>>& fragments = waiting[fragment.sequence];
@@ -284,10 +294,8 @@ Result<std::optional<ServerReply>> SplitPackets::add(const reply::SplitFragment&
         return Failure{
             QStringLiteral("the fragments of split packet %1 disagree on their count").arg(fragment.sequence)};
     }
-    if (waiting.size() > mostSplitPackets) {
-        waiting.remove(fragment.sequence);
+    if (waiting.size() > mostSplitPackets)
         return Failure{QStringLiteral("it sends parts of more than %1 split packets at once").arg(mostSplitPackets)};
-    }
     if (!fragments[fragment.number])
         fragments[fragment.number] = fragment.payload;
     if (fragments.contains(std::nullopt))

@@ -83,14 +83,18 @@ using ServerReply = std::variant<reply::Info, reply::Players, reply::QueryChalle
 // with them.
 Result<ServerReply> parseServerReply(QByteArrayView datagram);
 
-// The fragments of split packets joined again, in whatever order and how often they come.
+// Reads the datagrams of one exchange as they come, joining the fragments of split packets again in
+// whatever order and how often they come.
 class SplitPackets {
 public:
-    // The whole packet once the last of its fragments has come, read as a reply; nothing before.
-    Result<std::optional<ServerReply>> add(const reply::SplitFragment& fragment);
+    // The reply, never a fragment: for a fragment, nothing until the last of its packet's fragments
+    // has come.
+    Result<std::optional<ServerReply>> read(QByteArrayView datagram);
     // Why some packet is not whole yet; nothing when none is waiting for fragments.
     std::optional<Failure> missing() const;
 
 private:
+    Result<std::optional<ServerReply>> add(const reply::SplitFragment& fragment);
+
     QMap<qint32, QList<std::optional<QByteArray>>> waiting;
 };

@@ -13,7 +13,6 @@ ServerSocket::ServerSocket(const ServerAddress& server, QObject* parent)
     silence.setSingleShot(true);
     connect(&socket, &QUdpSocket::readyRead, this, &ServerSocket::readDatagrams);
     connect(&noAnswer, &QTimer::timeout, this, [this] {
-        endExchange();
         Q_EMIT failed({RemoteProblem::NoAnswer, QStringLiteral("No answer from the server %1.").arg(address.text())});
     });
     connect(&silence, &QTimer::timeout, this, &ServerSocket::becomeQuiet);
@@ -80,27 +79,19 @@ void ServerSocket::take(const QByteArray& datagram)
 {
     noAnswer.stop();
     silence.start(remoteTimings().quiet);
-    Result<ServerReply> reply = parseServerReply(datagram);
-    if (reply && std::holds_alternative<reply::SplitFragment>(*reply)) {
-        const Result<std::optional<ServerReply>> joined = fragments.add(std::get<reply::SplitFragment>(*reply));
-        if (joined && !joined->has_value())
-            return;
-        reply = joined ? Result(**joined) : joined.failure();
-    }
-    if (!reply || std::holds_alternative<reply::Banned>(*reply)) {
-        endExchange();
-        Q_EMIT failed(reply ? banned() : badReply(reply.failure().message));
+    const Result<std::optional<ServerReply>> reply = fragments.read(datagram);
+    if (reply && !reply->has_value())
         return;
-    }
-    Q_EMIT received(*reply);
+    if (!reply || std::holds_alternative<reply::Banned>(**reply))
+        Q_EMIT failed(reply ? banned() : badReply(reply.failure().message));
+    else
+        Q_EMIT received(**reply);
 }
 
 void ServerSocket::becomeQuiet()
 {
-    if (const std::optional<Failure> missing = fragments.missing()) {
-        endExchange();
+    if (const std::optional<Failure> missing = fragments.missing())
         Q_EMIT failed(badReply(missing->message));
-        return;
-    }
-    Q_EMIT quiet();
+    else
+        Q_EMIT quiet();
 }

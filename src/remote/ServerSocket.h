@@ -14,7 +14,7 @@
 // program's packet budget, takes only the datagrams of that server's address and port, joins split
 // packets, and keeps the time of an exchange: after a request, `failed` with "no answer" when
 // nothing comes in time; after a packet, `quiet` when nothing more comes for a while. A reply that
-// cannot be read, or the ban, ends the exchange with `failed`.
+// cannot be read, or the ban, gives `failed` too. After `failed` the client ends the exchange.
 class ServerSocket : public QObject {
     Q_OBJECT
 

@@ -10,7 +10,8 @@
 //   STANDIN_REPLIES        how it answers A2S_INFO: "info" ('I', the default), "challenge" ('A'
 //                          first), "m-then-i", "m"; or every packet: "silent" (never answers),
 //                          "garbage" (unreadable bytes), "decoy" (unreadable bytes from another
-//                          port first, then the real answer)
+//                          port first, then the real answer), "wrong" (the players to A2S_INFO and
+//                          commands, a new challenge to A2S_PLAYER whatever challenge it carries)
 //   STANDIN_PLAYERS        how many invented players it has (2); some names hold a double quote
 //                          and a control character, two are the same, one is a bot
 //   STANDIN_PRINT_PACKETS  1: also prints every datagram it receives, in hex
@@ -150,6 +151,8 @@ private:
         if (replies == "garbage")
             return send(garbage, datagram);
         const QByteArray payload = packet.mid(header.size());
+        if (replies == "wrong")
+            return send(payload.startsWith('U') ? header + 'A' + queryChallenge : playersReply(), datagram);
         // The engine reads a packet up to its first NUL, line break or FF byte.
         const QByteArray line = payload.split('\n').first().split('\0').first().split('\xff').first();
         if (payload.startsWith(QByteArray("TSource Engine Query", 21)) && maxPlayers > 1)
