@@ -46,9 +46,9 @@ Failure SafeSave::discardBecause(const QString& reason)
     return Failure::cannotWrite(path_, reason);
 }
 
-std::optional<Failure> saveWhole(const QString& path, const QByteArray& contents)
+std::optional<Failure> saveWhole(const QString& path, const QByteArray& contents, SafeSave::NewFile newFile)
 {
-    SafeSave file(path);
+    SafeSave file(path, newFile);
     if (auto failure = file.open())
         return failure;
     return file.commit(contents);
@@ -56,9 +56,10 @@ std::optional<Failure> saveWhole(const QString& path, const QByteArray& contents
 
 #ifdef Q_OS_WIN
 
-SafeSave::SafeSave(const QString& path)
+SafeSave::SafeSave(const QString& path, NewFile newFile)
     : file_(path)
     , path_(path)
+    , newFile_(newFile)
 {
 }
 
@@ -234,8 +235,9 @@ void closeHandle(int& handle)
 
 } // namespace
 
-SafeSave::SafeSave(const QString& path)
+SafeSave::SafeSave(const QString& path, NewFile newFile)
     : path_(path)
+    , newFile_(newFile)
 {
 }
 
@@ -256,7 +258,8 @@ std::optional<Failure> SafeSave::open()
     if (exists && markedReadOnly(QFileInfo(target_)))
         return Failure::cannotWrite(path_, QStringLiteral("the file is read-only."));
     // A new file gets the mode any new file gets; the old file's mode is set before a byte is written.
-    handle_ = createTemporary(QFileInfo(target_).absolutePath(), exists ? 0600 : 0666, temporary_);
+    const mode_t newMode = newFile_ == NewFile::OwnerOnly ? 0600 : 0666;
+    handle_ = createTemporary(QFileInfo(target_).absolutePath(), exists ? 0600 : newMode, temporary_);
     if (handle_ < 0 && (errno == EACCES || errno == EPERM))
         return openInPlace(exists);
     if (handle_ < 0 || (exists && !keepOwnerAndMode(handle_, old)))

@@ -19,7 +19,11 @@
 // find out that the file cannot be written before it changes anything.
 class SafeSave {
 public:
-    explicit SafeSave(const QString& path);
+    // Who may read a file that does not exist yet: whoever the system's file mask lets, or only its
+    // owner, for a file that holds a password. A file that exists keeps its owner, group and mode.
+    enum class NewFile { Shared, OwnerOnly };
+
+    explicit SafeSave(const QString& path, NewFile newFile = NewFile::Shared);
     ~SafeSave();
     SafeSave(const SafeSave&) = delete;
     SafeSave& operator=(const SafeSave&) = delete;
@@ -49,7 +53,9 @@ private:
     int handle_ = -1;
 #endif
     QString path_;
+    NewFile newFile_;
 };
 
 // Opens and commits in one go, for callers with nothing to do in between.
-[[nodiscard]] std::optional<Failure> saveWhole(const QString& path, const QByteArray& contents);
+[[nodiscard]] std::optional<Failure> saveWhole(
+    const QString& path, const QByteArray& contents, SafeSave::NewFile newFile = SafeSave::NewFile::Shared);

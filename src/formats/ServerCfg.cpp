@@ -174,7 +174,59 @@ std::optional<Failure> appendLine(const ServerCfgLine& line, const ServerSetting
     return std::nullopt;
 }
 
+// The words of a file's commands as the console splits them: a command ends at a line end or at a
+// semicolon outside quotes, a word at a blank, a quoted word at its closing quote; "//" starts a
+// comment to the end of the line.
+QList<QByteArrayList> consoleCommands(QByteArrayView text)
+{
+    const auto blank = [](char byte) { return static_cast<unsigned char>(byte) <= ' '; };
+    QList<QByteArrayList> commands{{}};
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char byte = text[i];
+        if (byte == '\n' || byte == ';') {
+            commands.append(QByteArrayList());
+            ++i;
+        } else if (blank(byte)) {
+            ++i;
+        } else if (text.sliced(i).startsWith("//")) {
+            while (i < text.size() && text[i] != '\n')
+                ++i;
+        } else if (byte == '"') {
+            const qsizetype end = text.indexOf('"', i + 1);
+            const qsizetype stop = end < 0 ? text.size() : end;
+            commands.last().append(text.sliced(i + 1, stop - i - 1).toByteArray());
+            i = stop + 1;
+        } else {
+            const qsizetype start = i;
+            while (i < text.size() && !blank(text[i]) && text[i] != ';' && text[i] != '"')
+                ++i;
+            commands.last().append(text.sliced(start, i - start).toByteArray());
+        }
+    }
+    return commands;
+}
+
 } // namespace
+
+QByteArray serverCfgBytes(const QString& path)
+{
+    constexpr qint64 largestServerCfg = 1024 * 1024;
+    QByteArray contents;
+    if (readPlainFile(path, largestServerCfg, contents) || contents.size() > largestServerCfg)
+        return {};
+    return contents;
+}
+
+std::optional<QByteArray> valueSetIn(QByteArrayView serverCfg, QByteArrayView variable)
+{
+    std::optional<QByteArray> value;
+    for (const QByteArrayList& words : consoleCommands(serverCfg)) {
+        if (words.size() >= 2 && words.first().compare(variable, Qt::CaseInsensitive) == 0)
+            value = words.at(1);
+    }
+    return value;
+}
 
 std::optional<Failure> writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding)
 {

@@ -3,6 +3,9 @@
 #include "formats/Failure.h"
 #include "formats/TextEncoding.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
+
 #include <optional>
 
 class SafeSave;
@@ -13,3 +16,11 @@ struct ServerSettings;
 // as commands, is refused, and then nothing is written.
 [[nodiscard]] std::optional<Failure> writeServerCfg(
     SafeSave& file, const ServerSettings& settings, TextEncoding encoding);
+
+// A server.cfg's bytes, for reading what it sets: nothing when it is missing, not a plain file or
+// far larger than any server.cfg.
+QByteArray serverCfgBytes(const QString& path);
+
+// What a server.cfg sets a console variable to, read the way the game server's console reads the
+// file (the last setting wins); nothing when the file does not set it.
+std::optional<QByteArray> valueSetIn(QByteArrayView serverCfg, QByteArrayView variable);

@@ -166,25 +166,6 @@ QByteArray fieldText(const ServerSettings& settings, TextField field, TextEncodi
     return encodeText(settings.*field, encoding).value();
 }
 
-// Only a plain file is read: a pipe would keep start-up waiting for a writer, and a device never ends.
-// Reads no more than one byte beyond the limit, however large the file is.
-std::optional<Failure> readAtMost(QFile& file, qint64 limit, QByteArray& contents)
-{
-    const QFileInfo info(file.fileName());
-    if (info.exists() && !info.isFile())
-        return Failure::cannotRead(
-            file.fileName(), QStringLiteral("it is not a plain file but a folder, device or pipe."));
-    if (!file.open(QIODevice::ReadOnly))
-        return Failure::cannotRead(file.fileName(), file.errorString());
-    contents = file.read(limit + 1);
-    if (file.error() != QFileDevice::NoError)
-        return Failure::cannotRead(file.fileName(), file.errorString());
-    if (contents.size() > limit)
-        return Failure::cannotRead(
-            file.fileName(), QStringLiteral("it is larger than 1 MiB, too large for a settings file."));
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding)
@@ -211,10 +192,11 @@ std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings
 
 std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings, TextEncoding& encoding)
 {
-    QFile file(path);
     QByteArray contents;
-    if (auto failure = readAtMost(file, largestSettingsFile, contents))
+    if (auto failure = readPlainFile(path, largestSettingsFile, contents))
         return failure;
+    if (contents.size() > largestSettingsFile)
+        return Failure::cannotRead(path, QStringLiteral("it is larger than 1 MiB, too large for a settings file."));
 
     const QList<QByteArrayView> lines = splitLines(contents);
     if (lines.size() < qsizetype(fullLayout.size()))

@@ -1,5 +1,8 @@
 #include "formats/TextLines.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 QList<QByteArrayView> splitLines(QByteArrayView bytes)
 {
     QList<QByteArrayView> lines;
@@ -15,6 +18,20 @@ QList<QByteArrayView> splitLines(QByteArrayView bytes)
     if (start < bytes.size())
         lines.append(bytes.sliced(start));
     return lines;
+}
+
+std::optional<Failure> readPlainFile(const QString& path, qint64 limit, QByteArray& contents)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return Failure::cannotRead(path, QStringLiteral("it is not a plain file but a folder, device or pipe."));
+    if (!file.open(QIODevice::ReadOnly))
+        return Failure::cannotRead(path, file.errorString());
+    contents = file.read(limit + 1);
+    if (file.error() != QFileDevice::NoError)
+        return Failure::cannotRead(path, file.errorString());
+    return std::nullopt;
 }
 
 bool holdsLineBreak(const QString& value)

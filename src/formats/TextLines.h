@@ -8,12 +8,19 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <optional>
+
 // Every file Quillmont writes is 8-bit text, one item per line, each line ended by CR LF.
 inline constexpr QByteArrayView lineEnd = "\r\n";
 
 // Hand-edited files may end their lines in CR LF, LF or CR alone; a last line without an ending
 // still counts.
 QList<QByteArrayView> splitLines(QByteArrayView bytes);
+
+// Reads a plain file, at most one byte more than `limit`, so that a caller can tell one that is too
+// large however large it is. A pipe would keep the reader waiting for a writer, and a device might
+// never end: anything but a plain file is refused.
+[[nodiscard]] std::optional<Failure> readPlainFile(const QString& path, qint64 limit, QByteArray& contents);
 
 bool holdsLineBreak(const QString& value);
 

@@ -129,15 +129,23 @@ std::optional<Failure> writeStartLine(QFile& log, const ServerCommand& command)
 
 } // namespace
 
-ServerCommand serverCommand(const QString& serverFolder, const ServerSettings& settings)
+ServerCommand serverCommand(const QString& serverFolder, const ServerSettings& settings, quint16 port)
 {
     const QDir folder(serverFolder);
+    QStringList arguments = serverArguments(settings).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (port != defaultServerPort)
+        arguments << QStringLiteral("-port") << QString::number(port);
     return {
         .program = QDir::toNativeSeparators(serverProgramPath(folder)),
-        .arguments = serverArguments(settings).split(QLatin1Char(' '), Qt::SkipEmptyParts),
+        .arguments = arguments,
         .workingFolder = serverFolder,
-        .logFile = serverLog.isEmpty() ? QString() : folder.filePath(serverLog),
+        .logFile = serverLogOf(serverFolder),
     };
+}
+
+QString serverLogOf(const QString& serverFolder)
+{
+    return serverLog.isEmpty() ? QString() : QDir(serverFolder).filePath(serverLog);
 }
 
 std::optional<Failure> checkCommandLineValues(const ServerSettings& settings)

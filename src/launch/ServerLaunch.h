@@ -18,12 +18,19 @@ struct ServerCommand {
     QString logFile;
 };
 
+// The port a game server listens on unless told otherwise.
+inline constexpr quint16 defaultServerPort = 27015;
+
 // The server command line (the server program in the server folder, "-game tfc -maxplayers",
-// the player limit, "+map" and the start map), taken apart the way the server parses its command
-// line: the program path whole, the rest split at blanks, values never quoted or altered.
+// the player limit, "+map" and the start map, and "-port" with the port when it is not the
+// default), taken apart the way the server parses its command line: the program path whole, the
+// rest split at blanks, values never quoted or altered.
 // On Linux the Linux server's start script hlds_run is started when the folder holds it, else
 // HLDS.EXE, and the server's output goes to server-console.log in the server folder.
-ServerCommand serverCommand(const QString& serverFolder, const ServerSettings& settings);
+ServerCommand serverCommand(const QString& serverFolder, const ServerSettings& settings, quint16 port);
+
+// The file the server's output goes to; none where the server keeps a console of its own.
+QString serverLogOf(const QString& serverFolder);
 
 // The player limit and the map reach the server as words of its command line, which it splits at
 // blanks and at every byte outside printable ASCII, and where a word that starts with + or - is a

@@ -19,6 +19,20 @@ struct RemoteTimings {
     // for the rest of it: the server bans an address for good after five within 30 seconds.
     int refusalsAllowed = 3;
     std::chrono::milliseconds refusalWindow{30000};
+
+    // A running server is asked for its state this often, and more often in its first minute, when
+    // the operator waits to see it come up; no answer for this long, and it is not answering.
+    std::chrono::milliseconds poll{5000};
+    std::chrono::milliseconds pollEarly{2000};
+    std::chrono::milliseconds earlyPhase{60000};
+    std::chrono::milliseconds notAnswering{15000};
+    // How often the server's process is looked at: it costs no packet.
+    std::chrono::milliseconds processCheck{1000};
+    std::chrono::milliseconds stopCheck{200};
+    // How long a server has to end once asked, before it is asked more firmly, and then the operator.
+    std::chrono::milliseconds stopGrace{5000};
+    // A server runs what server.cfg holds only after it has answered `exec`.
+    std::chrono::milliseconds applyPause{500};
 };
 
 const RemoteTimings& remoteTimings();

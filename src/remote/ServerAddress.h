@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/ServerLaunch.h"
 #include "remote/Result.h"
 
 #include <QHostAddress>
@@ -7,9 +8,6 @@
 #include <functional>
 
 class QObject;
-
-// The port a game server listens on unless told otherwise.
-inline constexpr quint16 defaultServerPort = 27015;
 
 // A game server's IPv4 address and port: the game server opens no IPv6 socket.
 struct ServerAddress {

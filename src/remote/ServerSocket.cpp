@@ -5,6 +5,13 @@
 
 #include <QNetworkDatagram>
 
+namespace {
+
+// A datagram can be no larger.
+constexpr qsizetype largestDatagram = 65536;
+
+} // namespace
+
 ServerSocket::ServerSocket(const ServerAddress& server, QObject* parent)
     : QObject(parent)
     , address(server)
@@ -34,12 +41,16 @@ void ServerSocket::endExchange()
 
 std::optional<RemoteFailure> ServerSocket::send(const QByteArray& packet)
 {
-    // A server on this computer is reached from the loopback address alone.
+    // A server on this computer is reached from the loopback address alone. Connected to the
+    // server, the socket hears from the system at once when nothing listens on its port.
     const QHostAddress local = address.ip.isLoopback() ? QHostAddress(QHostAddress::LocalHost) : QHostAddress::AnyIPv4;
-    if (socket.state() != QAbstractSocket::BoundState && !socket.bind(local))
-        return RemoteFailure{RemoteProblem::NetworkError,
-            QStringLiteral("Cannot open a network socket for the server %1: %2")
-                .arg(address.text(), socket.errorString())};
+    if (socket.state() == QAbstractSocket::UnconnectedState) {
+        if (!socket.bind(local))
+            return RemoteFailure{RemoteProblem::NetworkError,
+                QStringLiteral("Cannot open a network socket for the server %1: %2")
+                    .arg(address.text(), socket.errorString())};
+        socket.connectToHost(address.ip, address.port);
+    }
     if (std::optional<RemoteFailure> overBudget = spendPacket(address))
         return overBudget;
     if (socket.writeDatagram(packet, address.ip, address.port) != packet.size())
@@ -48,6 +59,11 @@ std::optional<RemoteFailure> ServerSocket::send(const QByteArray& packet)
     silence.stop();
     noAnswer.start(remoteTimings().noAnswer);
     return std::nullopt;
+}
+
+RemoteFailure ServerSocket::noAnswerFailure() const
+{
+    return {RemoteProblem::NoAnswer, QStringLiteral("No answer from the server %1.").arg(address.text())};
 }
 
 RemoteFailure ServerSocket::badReply(const QString& reason) const
@@ -64,14 +80,22 @@ RemoteFailure ServerSocket::banned() const
             .arg(address.text())};
 }
 
+// Connected to the server, the socket reads the server's datagrams alone, one at a time. A read
+// that fails tells that nothing listens on the server's port, and the socket is closed then; the
+// next packet opens it again.
 void ServerSocket::readDatagrams()
 {
-    while (socket.hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = socket.receiveDatagram();
-        const bool fromServer = datagram.senderAddress().toIPv4Address() == address.ip.toIPv4Address()
-            && datagram.senderPort() == address.port;
-        if (fromServer && inExchange)
-            take(datagram.data());
+    QByteArray datagram(largestDatagram, Qt::Uninitialized);
+    for (;;) {
+        const qint64 size = socket.read(datagram.data(), datagram.size());
+        if (size < 0 && inExchange) {
+            endExchange();
+            Q_EMIT failed(noAnswerFailure());
+        }
+        if (size <= 0) // no reply is empty
+            return;
+        if (inExchange)
+            take(datagram.first(size));
     }
 }
 

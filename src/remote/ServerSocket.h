@@ -40,6 +40,7 @@ Q_SIGNALS:
 
 private:
     RemoteFailure banned() const;
+    RemoteFailure noAnswerFailure() const;
     void readDatagrams();
     void take(const QByteArray& datagram);
     void becomeQuiet();

@@ -4,10 +4,12 @@
 #include "formats/ServerCfg.h"
 #include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
+#include "launch/ServerRecord.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 #include "ui/Centring.h"
 #include "ui/Controls.h"
+#include "ui/FolderSettings.h"
 #include "ui/Form2.h"
 #include "ui/Form3.h"
 #include "ui/Form4.h"
@@ -18,15 +20,18 @@
 #include "ui/Form9.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
+#include "ui/ServerPort.h"
 #include "ui/Twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -136,6 +141,7 @@ const QString serverConfigFile = QStringLiteral("tfc/server.cfg");
 Form1::Form1(Forms& registry)
     : forms(registry)
     , settings(registry.settings())
+    , watch(registry.serverFolder())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quillmont"));
@@ -145,12 +151,36 @@ Form1::Form1(Forms& registry)
     buildControls(client, controls);
     labelControls(client, labels);
     buildMenus();
+    auto* state = new QLabel(this);
+    state->setObjectName(QStringLiteral("serverState"));
+    state->setTextFormat(Qt::PlainText);
+    state->setAccessibleName(QStringLiteral("Server"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(state, 1);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     writeSwitchesOnChange(this, mainSwitches, settings);
     connect(control<QAbstractButton>(this, "Command1"), &QAbstractButton::clicked, this, &Form1::Command1_Click);
     connect(control<QAbstractButton>(this, "Command2"), &QAbstractButton::clicked, this, &Form1::Command2_Click);
     connect(control<QAbstractButton>(this, "Command3"), &QAbstractButton::clicked, this, &Form1::Command3_Click);
+    connect(&watch, &ServerWatch::statusChanged, this, &Form1::showServerState);
+    connect(&watch, &ServerWatch::stopStuck, this, &Form1::askToEndServer);
+    connect(&watch, &ServerWatch::ended, this, [this] {
+        if (std::exchange(restartPending, false))
+            startAfterPortCheck();
+    });
+    connect(&watch, &ServerWatch::applied, this, [this](const QString& message) {
+        const ServerRecord* running = watch.record() ? &*watch.record() : nullptr;
+        const bool restartNeeded
+            = running && (running->maxplayers != settings.maxplayers || running->startMap != settings.start_map);
+        const QString told = restartNeeded
+            ? message + QStringLiteral(" Max Players and Start Map take effect when the server is restarted.")
+            : message;
+        if (message.startsWith(QStringLiteral("Applied")))
+            showConfirmation(told);
+        else
+            showFailure(told);
+    });
 }
 
 void Form1::buildMenus()
@@ -166,7 +196,8 @@ void Form1::buildMenus()
         const char* caption;
         std::initializer_list<Entry> entries;
     };
-    // Open... has no action; Save As... has one but stays greyed. Alt and a menu's underlined
+    // Open... has no action; Save As... has one but stays greyed; Stop and Restart are greyed while
+    // no server of this folder runs. Alt and a menu's underlined
     // letter opens it; the entries have no shortcut keys.
     // clang-format off
     const std::initializer_list<Menu> menus{
@@ -182,6 +213,13 @@ void Form1::buildMenus()
             {"menuDamage", "Team Damage Settings", &Form1::menuDamage_Click},
             {"menuScoring", "Scoring and Team Settings", &Form1::menuScoring_Click},
             {"menuCheats", "Cheats", &Form1::menuCheats_Click}}},
+        {"menuServer", "&Server", {
+            {"menuStart", "Start Server", &Form1::Command2_Click},
+            {"menuStop", "Stop Server", &Form1::menuStop_Click},
+            {"menuRestart", "Restart Server", &Form1::menuRestart_Click},
+            {"blankServer", nullptr, nullptr},
+            {"menuConsole", "Server Console", nullptr, false},
+            {"menuPort", "Server Port...", &Form1::menuPort_Click}}},
         {"menuHelp", "&Help", {
             {"menuAbout", "About", &Form1::menuAbout_Click}}},
     };
@@ -206,6 +244,15 @@ void Form1::Form_Load()
     loadSettingsFile();
     applyCaptions(this, loadCaptions, settings);
     showSwitches(this, mainSwitches, settings);
+    showServerState();
+    watch.begin(serverPort(forms.serverFolder()));
+}
+
+void Form1::showServerState()
+{
+    findChild<QLabel*>(QStringLiteral("serverState"))->setText(watch.status());
+    for (const char* entry : {"menuStop", "menuRestart"})
+        control<QAction>(this, entry)->setEnabled(watch.serverRuns());
 }
 
 // The maps are read once, as soon as the window has been drawn, so that many of them do not keep
@@ -302,34 +349,136 @@ void Form1::Command1_Click()
         return;
     }
     showConfirmation(QStringLiteral("Configuration saved to server.cfg"));
+    offerToApply();
+}
+
+// The running server reads its server.cfg only when it starts, unless it is told to read it again.
+void Form1::offerToApply()
+{
+    if (!watch.serverRuns() || watch.state() == ServerWatch::State::Stopping
+        || !askOperator(QStringLiteral("Apply the new configuration to the running server now?")))
+        return;
+    const QByteArray written = serverCfgBytes(forms.inServerFolder(serverConfigFile));
+    watch.applyConfiguration(valueSetIn(written, "rcon_password").value_or(QByteArray()),
+        valueSetIn(written, "hostname").value_or(QByteArray()));
 }
 
 // Start Server: starts what the boxes show. A player limit or map the server would take otherwise
-// than it stands is refused, or asked about, before anything starts.
+// than it stands is refused, or asked about, before anything starts; a server of this folder that
+// runs already is restarted only when the operator wants it so.
 void Form1::Command2_Click()
+{
+    if (!startPending && approveStart(false))
+        startAfterPortCheck();
+}
+
+void Form1::menuRestart_Click()
+{
+    if (!startPending && approveStart(true))
+        startAfterPortCheck();
+}
+
+// The checks and questions before a start, in their order; a server that runs is stopped first,
+// and then the start goes on.
+bool Form1::approveStart(bool restart)
 {
     takeBoxesOf(commandLineFields);
     if (const std::optional<Failure> refused = checkCommandLineValues(settings)) {
         showFailure(refused->message);
-        return;
+        return false;
     }
     if (const std::optional<int> players = playersInsteadOf(settings.maxplayers); players
         && !askOperator(QStringLiteral("%1 is \"%2\", but the game server takes only a whole number from 1 to 32 "
                                        "and would run with %3 players. Start the server anyway?")
                             .arg(settingName(&S::maxplayers), settings.maxplayers)
                             .arg(*players)))
-        return;
+        return false;
     if (maps && !holdsMap(*maps, settings.start_map)
         && !askOperator(
             QStringLiteral("The map %1 is not in tfc/maps. Start the server anyway?").arg(settings.start_map)))
-        return;
-    const auto started = startServer(serverCommand(forms.serverFolder(), settings));
+        return false;
+    if (!watch.serverRuns())
+        return true;
+    if (!restart
+        && !askOperator(QStringLiteral("The server is running (%1). Restart it with the current settings?")
+                            .arg(watch.stateInWords())))
+        return false;
+    restartPending = true;
+    watch.stop();
+    return false;
+}
+
+// The port is asked just before the start: a server of another folder there would make this one
+// fail at once.
+void Form1::startAfterPortCheck()
+{
+    const quint16 port = serverPort(forms.serverFolder());
+    startPending = true;
+    watch.askPort(port, [this, port](const std::optional<ServerInfo>& other) {
+        startPending = false;
+        if (!other) {
+            startNow();
+            return;
+        }
+        showFailure(QStringLiteral("Port %1 is in use by another server (%2). Choose another port with Server, "
+                                   "Server Port.")
+                        .arg(port)
+                        .arg(other->map));
+    });
+}
+
+void Form1::startNow()
+{
+    const ServerCommand command = serverCommand(forms.serverFolder(), settings, serverPort(forms.serverFolder()));
+    const auto started = startServer(command);
     if (const auto* failure = std::get_if<Failure>(&started)) {
         showFailure(failure->message);
         return;
     }
-    if (const std::optional<Failure>& notKept = std::get<StartedServer>(started).outputNotKept)
-        showFailure(notKept->message);
+    const StartedServer& server = std::get<StartedServer>(started);
+    recordServer(server.processId, command);
+    if (server.outputNotKept)
+        showFailure(server.outputNotKept->message);
+}
+
+// The record lets this window, or a Quillmont started later, find the server again; without it the
+// server runs all the same.
+void Form1::recordServer(qint64 processId, const ServerCommand& command)
+{
+    // A server that ended at once has no record of the system's; it shows as ended.
+    ServerRecord record = recordOfProcess(processId).value_or(ServerRecord());
+    record.processId = processId;
+    record.startedAt = QDateTime::currentDateTime();
+    record.port = serverPort(forms.serverFolder());
+    record.commandLine = command.program + QLatin1Char(' ') + command.arguments.join(QLatin1Char(' '));
+    record.maxplayers = settings.maxplayers;
+    record.startMap = settings.start_map;
+    record.password = valueSetIn(serverCfgBytes(forms.inServerFolder(serverConfigFile)), "rcon_password");
+    watch.watch(record);
+    if (const std::optional<Failure> failure = writeServerRecord(forms.serverFolder(), record))
+        showFailure(failure->message
+            + QStringLiteral("\n\nThe server runs, but a Quillmont started later will not know that it started it."));
+}
+
+void Form1::menuStop_Click()
+{
+    restartPending = false;
+    watch.stop();
+}
+
+void Form1::askToEndServer()
+{
+    if (askOperator(QStringLiteral("The server did not stop. End it now?"))) {
+        watch.endNow();
+        return;
+    }
+    restartPending = false;
+    watch.keepRunning();
+}
+
+void Form1::menuPort_Click()
+{
+    forms.show<ServerPort>();
 }
 
 void Form1::Command3_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/SettingsFile.h"
+#include "remote/ServerWatch.h"
 #include "settings/ServerSettings.h"
 
 #include <QMainWindow>
@@ -10,9 +11,11 @@
 #include <span>
 
 class Forms;
+struct ServerCommand;
 
 // The main window: the start-up window that loads the settings, edits the main-screen settings,
-// writes server.cfg, starts the server and opens every other window from its menus.
+// writes server.cfg, starts, stops and restarts the server and shows its state, and opens every
+// other window from its menus.
 class Form1 : public QMainWindow {
 public:
     static constexpr int number = 1;
@@ -29,6 +32,8 @@ public:
     void showRecord();
     MainWindowSwitches switches() const;
 
+    const ServerWatch& server() const { return watch; }
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -38,6 +43,13 @@ private:
     void takeBoxesOf(std::span<const TextField> fields);
     void loadSettingsFile();
     void offerMaps();
+    void showServerState();
+    bool approveStart(bool restart);
+    void startAfterPortCheck();
+    void startNow();
+    void recordServer(qint64 processId, const ServerCommand& command);
+    void askToEndServer();
+    void offerToApply();
 
     void Command1_Click();
     void Command2_Click();
@@ -51,9 +63,16 @@ private:
     void menuScoring_Click();
     void menuCheats_Click();
     void menuAbout_Click();
+    void menuStop_Click();
+    void menuRestart_Click();
+    void menuPort_Click();
 
     Forms& forms;
     ServerSettings& settings;
     bool mapsRead = false;
     std::optional<QStringList> maps;
+    ServerWatch watch;
+    // A start waits for the port to be asked, or for the running server to stop.
+    bool startPending = false;
+    bool restartPending = false;
 };

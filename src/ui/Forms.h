@@ -10,7 +10,7 @@
 
 struct ServerSettings;
 
-// The program's windows, Form1 to Form10, each loaded at most once. Showing a window that is not
+// The program's windows, Form1 to Form10 and the server's own, each loaded at most once. Showing a window that is not
 // loaded creates it and runs its load step; showing one that is loaded, open or hidden, only brings
 // it to the front as it is. Unloading closes and destroys it. Every window is top-level: dialogs
 // have no owner, so the main window and the other dialogs stay usable.
@@ -56,5 +56,5 @@ private:
     ServerSettings& settings_;
     const QString serverFolder_;
     TextEncoding fileEncoding_ = platformEncoding();
-    std::array<QPointer<QWidget>, 10> windows_;
+    std::array<QPointer<QWidget>, 11> windows_;
 };

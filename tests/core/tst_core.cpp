@@ -3,10 +3,12 @@
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
 #include "launch/ServerLaunch.h"
+#include "launch/ServerRecord.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -380,6 +382,80 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, players);
         QCOMPARE(playersInsteadOf(typed).value_or(0), players);
+    }
+
+    // What the console sets a variable to from a server.cfg, ours or edited by hand.
+    void valuesSetInServerCfg_data()
+    {
+        QTest::addColumn<QByteArray>("cfg");
+        QTest::addColumn<QByteArray>("value"); // "-": not set
+        QTest::newRow("ours") << readBytes(TEST_DATA "/factory-server.cfg").replace("\"\"", "\"s3 cr;t\"")
+                              << QByteArray("s3 cr;t");
+        QTest::newRow("empty") << readBytes(TEST_DATA "/factory-server.cfg") << QByteArray("");
+        QTest::newRow("unquoted") << QByteArray("RCON_Password  secret more\r\n") << QByteArray("secret");
+        QTest::newRow("last wins") << QByteArray("rcon_password a\nrcon_password \"b\"; rcon_password c")
+                                   << QByteArray("c");
+        QTest::newRow("commented") << QByteArray("// rcon_password a\nsv_cheats 0 // rcon_password b")
+                                   << QByteArray("-");
+        QTest::newRow("quote unclosed") << QByteArray("rcon_password \"a b") << QByteArray("a b");
+        QTest::newRow("name alone") << QByteArray("rcon_password\n") << QByteArray("-");
+        QTest::newRow("another name") << QByteArray("rcon_passwords x") << QByteArray("-");
+    }
+
+    void valuesSetInServerCfg()
+    {
+        QFETCH(QByteArray, cfg);
+        QFETCH(QByteArray, value);
+        QCOMPARE(valueSetIn(cfg, "rcon_password").value_or("-"), value);
+    }
+
+    // The record of a started server finds the very process again, and nothing else: not a process
+    // that has reused its id, not one of another boot, not one that has ended.
+    void serverRecords_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("as recorded") << "" << true;
+        QTest::newRow("another start") << "start" << false;
+        QTest::newRow("another boot") << "boot" << false;
+        QTest::newRow("ended") << "end" << false;
+        QTest::newRow("unreadable") << "garbage" << false;
+    }
+
+    void serverRecords()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, runs);
+        qint64 processId = 0;
+        QVERIFY(QProcess::startDetached("sleep", {"30"}, {}, &processId));
+        std::optional<ServerRecord> record = recordOfProcess(processId);
+        QVERIFY(record && record->sessionId != processId); // a session of its own, begun by another process
+        record->startedAt = QDateTime::currentDateTime();
+        record->port = 27016;
+        record->commandLine = "/srv/a b/hlds_run -game tfc\n -maxplayers 20";
+        record->password = QByteArray("p\"w\xe9\n", 5);
+        if (change == "start")
+            record->startTicks += '0';
+        if (change == "boot")
+            record->bootId = "another";
+        QTemporaryDir folder;
+        QCOMPARE(writeServerRecord(folder.path(), *record), std::nullopt);
+        struct stat kept { };
+        QCOMPARE(stat(QFile::encodeName(serverRecordPath(folder.path())).constData(), &kept), 0);
+        QCOMPARE(kept.st_mode & 0777, mode_t(0600)); // it holds the password
+        if (change == "garbage")
+            writeBytes(serverRecordPath(folder.path()), "process x\n");
+        const std::optional<ServerRecord> read = readServerRecord(folder.path());
+        QCOMPARE(read.has_value(), change != "garbage");
+        if (change != "garbage")
+            QCOMPARE(*read, *record);
+        if (change == "end") {
+            endServerGroup(*record, false);
+            QTRY_VERIFY_WITH_TIMEOUT(!serverGroupRuns(*record), 2000);
+        }
+        QCOMPARE(read && serverRuns(*read), runs);
+        endServerGroup(*record, true);
+        QTRY_VERIFY_WITH_TIMEOUT(!serverGroupRuns(*record), 2000);
     }
 
     // Each case saved twice: the message, and every file of the folder after each save.

@@ -359,7 +359,7 @@ int main(int argc, char* argv[])
         text += "argument " + QByteArray::number(i) + ": " + arguments.at(i).toUtf8() + '\n';
     QFile config(QStringLiteral("tfc/server.cfg"));
     const bool read = config.open(QIODevice::ReadOnly);
-    const QByteArray configBytes = config.readAll();
+    const QByteArray configBytes = read ? config.readAll() : QByteArray();
     for (const QByteArray& line : configBytes.split('\n')) {
         if (!line.trimmed().isEmpty() && !line.startsWith("//"))
             text += "server.cfg: " + line.trimmed() + '\n';

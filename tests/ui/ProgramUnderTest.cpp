@@ -1,5 +1,6 @@
 #include "ProgramUnderTest.h"
 
+#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 #include "ui/Form2.h"
@@ -11,11 +12,13 @@
 #include "ui/Form8.h"
 #include "ui/Form9.h"
 #include "ui/MessageBox.h"
+#include "ui/ServerPort.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QUdpSocket>
 
 namespace {
 
@@ -30,6 +33,9 @@ ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
     : folder(dir.filePath("Half-Life Server"))
 {
     QDir().mkpath(folder + "/tfc");
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    setServerPort(folder, probe.localPort());
     if (defaultTfc)
         writeBytes(folder + "/tfc/default.tfc", *defaultTfc);
     forms = std::make_unique<Forms>(settings, folder);
@@ -58,7 +64,8 @@ QWidget* ProgramUnderTest::open(const QString& form)
 {
     static const QMap<QString, QWidget* (*)(Forms&)> openers{{"Form1", &show<Form1>}, {"Form2", &show<Form2>},
         {"Form3", &show<Form3>}, {"Form4", &show<Form4>}, {"Form5", &show<Form5>}, {"Form6", &show<Form6>},
-        {"Form7", &show<Form7>}, {"Form8", &show<Form8>}, {"Form9", &show<Form9>}, {"Form10", &show<Form10>}};
+        {"Form7", &show<Form7>}, {"Form8", &show<Form8>}, {"Form9", &show<Form9>}, {"Form10", &show<Form10>},
+        {"ServerPort", &show<ServerPort>}};
     QWidget* window = openers.value(form)(*forms);
     if (!QTest::qWaitForWindowActive(window))
         qWarning() << form << "did not become active";

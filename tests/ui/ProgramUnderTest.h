@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,8 +16,8 @@
 class Form1;
 
 // Quillmont's windows on a server folder of their own in a temporary folder, with tfc/default.tfc
-// holding the given bytes (none: no file). Messages to the operator are collected, not shown, as
-// their icon and text ("Warning: Cannot write ..."); questions get the preset answer.
+// holding the given bytes (none: no file), and a server port of their own that nothing uses. Messages to the operator
+// are collected, not shown, as their icon and text ("Warning: Cannot write ..."); questions get the preset answer.
 class ProgramUnderTest {
 public:
     explicit ProgramUnderTest(const std::optional<QByteArray>& defaultTfc = factoryFullLayout());
@@ -64,6 +65,7 @@ void verifyNoWindowLeft();
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
+        QStandardPaths::setTestModeEnabled(true);                                                                      \
         applyLookAndFeel();                                                                                            \
         QApplication::setCursorFlashTime(0);                                                                           \
         TestClass test;                                                                                                \

@@ -1,5 +1,7 @@
 #include "ProgramUnderTest.h"
 #include "formats/SettingsFile.h"
+#include "launch/ServerLaunch.h"
+#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 
@@ -56,6 +58,8 @@ private Q_SLOTS:
         QFETCH(Case, given);
         ProgramUnderTest program(
             settingsFileWith(lines("2=0.2|" + given.value("before")))); // a version no window changes
+        if (given.contains("port"))
+            setServerPort(program.folder, defaultServerPort);
         Form1* main = program.start();
         const QString file = program.path(textOf(given, "file"));
         if (given.value("obstacle") == "no tfc")
@@ -84,10 +88,13 @@ private Q_SLOTS:
         QCOMPARE(window.isNull(), stays.isEmpty() && textOf(given, "form") != "Form1"); // unloaded
         QCOMPARE(recordLines(program), settingsFileWith(lines(given.value("after"))).split('\n'));
         QCOMPARE(program.settings.file_version, "0.2");
-        QCOMPARE(program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 2000);
         if (given.contains("file"))
             QCOMPARE(QFileInfo::exists(file) ? readBytes(file) : QByteArray(), bytesOf(given.value("bytes")));
         QCOMPARE(statesOf(main, listOf(given, "mainAfter")), listOf(given, "mainAfter"));
+        if (given.contains("port"))
+            QCOMPARE(serverPort(program.folder), given.value("port").toUShort());
     }
 
     // Values from another system, of any length and with any character, pass through every window
@@ -169,8 +176,10 @@ private Q_SLOTS:
                 "menuSaveCfgAs=Save As... (greyed) opens Form9", "menuSaveDefault=Default Settings opens Form4",
                 "blank=", "menuExit=Exit", "menuOptions=&Options", "menuPhysics=Game Physics opens Form6",
                 "menuRestrictions=Class Restriction opens Form2", "menuDamage=Team Damage Settings opens Form3",
-                "menuScoring=Scoring and Team Settings opens Form7", "menuCheats=Cheats opens Form5", "menuHelp=&Help",
-                "menuAbout=About opens Form8"}));
+                "menuScoring=Scoring and Team Settings opens Form7", "menuCheats=Cheats opens Form5",
+                "menuServer=&Server", "menuStart=Start Server", "menuStop=Stop Server (greyed)",
+                "menuRestart=Restart Server (greyed)", "blankServer=", "menuConsole=Server Console (greyed)",
+                "menuPort=Server Port... opens ServerPort", "menuHelp=&Help", "menuAbout=About opens Form8"}));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "ProgramUnderTest.h"
+#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form4.h"
 #include "ui/OneWindowPerFolder.h"
@@ -151,7 +152,7 @@ private Q_SLOTS:
     void startServer()
     {
         QFETCH(Case, given);
-        const QString files = textOf(given, "files"), started = textOf(given, "started");
+        const QString files = textOf(given, "files");
         ProgramUnderTest program;
         for (const QString& file : files.split(' ', Qt::SkipEmptyParts)) {
             QDir().mkpath(program.path(file.section('/', 0, -2)));
@@ -163,6 +164,9 @@ private Q_SLOTS:
                 writeBytes(program.path(file), "");
         }
         program.answer = given.value("answer") == "Yes" ? QMessageBox::Yes : QMessageBox::No;
+        if (given.contains("port"))
+            setServerPort(program.folder, given.value("port").toUShort());
+        const QString started = textOf(given, "started").replace("<port>", QString::number(serverPort(program.folder)));
         QWidget* main = program.start();
         if (QCompleter* maps = child<QLineEdit>(main, "Text8")->completer()) { // from tfc/maps, in any case
             maps->setCompletionPrefix("2F");
@@ -171,7 +175,8 @@ private Q_SLOTS:
         }
         operate(main, {"Text5=" + textOf(given, "players"), "Text8=" + textOf(given, "map")});
         click(main, "Command2");
-        QCOMPARE(program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 2000);
         QTest::qWait(started.isEmpty() ? 300 : 0);
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), !started.isEmpty(), 10000);
         const QString log = program.path("server-console.log");

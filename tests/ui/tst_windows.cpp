@@ -1,4 +1,5 @@
 #include "ProgramUnderTest.h"
+#include "ui/FolderSettings.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -71,6 +72,8 @@ private Q_SLOTS:
         if (scaled && given.value("2x") != "yes")
             QSKIP("reviewed at 1x only");
         ProgramUnderTest program(settingsFileWith(lines(given.value("tfc"))));
+        if (given.contains("port"))
+            setServerPort(program.folder, given.value("port").toUShort());
         program.start();
         QImage actual = program.open(textOf(given, "form"))->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QString name = QString(QTest::currentDataTag()).replace(' ', '-') + (scaled ? "@2x" : "");

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "launch/ServerRecord.h"
+#include "remote/RemoteFailure.h"
+#include "remote/ServerReplies.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QueryClient;
+class RconClient;
+
+// The server of one server folder as the main window shows it: the server this folder started,
+// from its record and its answers to status queries, or another server found on the port. While
+// this folder's server runs it is asked for its state every few seconds; otherwise the port is
+// asked only when the watch begins and before each start, so that no packet goes out for nothing.
+class ServerWatch : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State { NoServer, OtherServer, Starting, Running, NotAnswering, Stopping, Stopped, Ended };
+
+    explicit ServerWatch(QString serverFolder, QObject* parent = nullptr);
+    ~ServerWatch() override;
+
+    // Takes over this folder's server if it still runs; else tidies its record away and asks the
+    // port once whether another server is there.
+    void begin(quint16 port);
+
+    State state() const { return state_; }
+    // The status line, at all times one of its texts.
+    QString status() const;
+    // This folder's server is running, or being stopped.
+    bool serverRuns() const;
+    const std::optional<ServerRecord>& record() const { return record_; }
+    // How the server's state reads in a question: "2fort, 3/16 players", or why it cannot be told.
+    QString stateInWords() const;
+
+    // Asks the port just before a start: `answer` gets the state of the server that answers there,
+    // or nothing when none does.
+    void askPort(quint16 port, std::function<void(const std::optional<ServerInfo>&)> answer);
+    // Watches a server just started from this folder.
+    void watch(const ServerRecord& record);
+
+    // Stops this folder's server: `quit` over the remote console when its password is known, then
+    // the end of its whole process group asked, and at last `stopStuck` for the operator to decide.
+    void stop();
+    void endNow();
+    void keepRunning();
+
+    // Has the running server run its server.cfg again, and checks that it did, with the password
+    // written in it now. Reports with `applied`.
+    void applyConfiguration(const QByteArray& passwordNow, const QByteArray& serverNameNow);
+
+Q_SIGNALS:
+    void statusChanged();
+    // This folder's server has ended, stopped or not.
+    void ended();
+    // The server has not ended after it was asked to: end it at once, or let it run?
+    void stopStuck();
+    void applied(const QString& message);
+
+private:
+    void setState(State state);
+    void checkProcess();
+    void poll();
+    void answered(const ServerInfo& info);
+    void endStop(State state);
+    void askToEnd();
+    void send(const QByteArray& password, const QByteArray& command,
+        std::function<void(std::optional<RemoteFailure>, QByteArray)> reply);
+    QueryClient& queryOn(quint16 port);
+
+    const QString serverFolder_;
+    State state_ = State::NoServer;
+    std::optional<ServerRecord> record_;
+    std::optional<ServerInfo> info_;
+    quint16 port_ = 0;
+    QDateTime watchedSince_;
+    QDateTime lastAnswer_;
+    QDateTime endedAt_;
+    QString lastLine_;
+    bool termSent_ = false;
+    QTimer processCheck_;
+    QTimer pollTimer_;
+    QTimer stopTimer_;
+    std::unique_ptr<QueryClient> query_;
+    std::unique_ptr<RconClient> rcon_;
+    QList<std::function<void(std::optional<RemoteFailure>, QByteArray)>> replies_;
+};

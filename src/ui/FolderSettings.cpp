@@ -1,0 +1,37 @@
+#include "ui/FolderSettings.h"
+
+#include "launch/ServerLaunch.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QUrl>
+
+namespace {
+
+// Each folder has a group of its own, named by the folder's path, percent-encoded so that the
+// settings file does not take its slashes for groups within groups.
+QString keyOf(const QString& serverFolder, const char* name)
+{
+    const QString folder = QDir(serverFolder).absolutePath();
+    return QStringLiteral("folders/") + QString::fromLatin1(QUrl::toPercentEncoding(folder)) + QLatin1Char('/')
+        + QLatin1StringView(name);
+}
+
+QSettings programSettings()
+{
+    return QSettings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmont"), QStringLiteral("Quillmont"));
+}
+
+} // namespace
+
+quint16 serverPort(const QString& serverFolder)
+{
+    const uint port = programSettings().value(keyOf(serverFolder, "port"), defaultServerPort).toUInt();
+    return port >= 1 && port <= 0xFFFF ? quint16(port) : defaultServerPort;
+}
+
+void setServerPort(const QString& serverFolder, quint16 port)
+{
+    programSettings().setValue(keyOf(serverFolder, "port"), port);
+}
