@@ -9,14 +9,16 @@
 
 #include <QApplication>
 
-int runQuillmont(const QString& requestedFolder)
+int runQuillmont(const QString& requestedFolder, const QString& programFolder)
 {
     QApplication::setApplicationName(QStringLiteral("Quillmont"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLMONT_VERSION));
     applyLookAndFeel();
 
-    const QString serverFolder = chooseServerFolder(requestedFolder, QCoreApplication::applicationDirPath());
-    OneWindowPerFolder oneWindow(serverFolder);
+    const std::optional<QString> serverFolder = chooseServerFolder(requestedFolder, programFolder);
+    if (!serverFolder)
+        return 0;
+    OneWindowPerFolder oneWindow(*serverFolder);
     switch (oneWindow.claim()) {
     case OneWindowPerFolder::Claim::BroughtForward:
         return 0;
@@ -27,7 +29,7 @@ int runQuillmont(const QString& requestedFolder)
     }
 
     ServerSettings settings;
-    Forms forms(settings, serverFolder);
+    Forms forms(settings, *serverFolder);
     Form1* main = forms.show<Form1>();
     QObject::connect(&oneWindow, &OneWindowPerFolder::windowWanted, main, [main] {
         main->showNormal();
