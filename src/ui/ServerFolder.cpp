@@ -45,7 +45,8 @@ std::optional<QString> chooseServerFolder(const QString& requested, const QStrin
     if (folder.isEmpty())
         return std::nullopt;
     folder = QDir(folder).absolutePath();
-    if (holdsModFolder(folder))
+    // Written only when it changes: writing it would take longer than all the rest of the choice.
+    if (holdsModFolder(folder) && remembered.value(lastServerFolder).toString() != folder)
         remembered.setValue(lastServerFolder, folder);
     return folder;
 }
