@@ -1,6 +1,7 @@
 #include "ui/Program.h"
 
 #include "settings/ServerSettings.h"
+#include "ui/FirstExposure.h"
 #include "ui/Form1.h"
 #include "ui/Forms.h"
 #include "ui/LookAndFeel.h"
@@ -8,6 +9,7 @@
 #include "ui/ServerFolder.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int runQuillmont(const QString& requestedFolder, const QString& programFolder)
 {
@@ -31,6 +33,8 @@ int runQuillmont(const QString& requestedFolder, const QString& programFolder)
     ServerSettings settings;
     Forms forms(settings, *serverFolder);
     Form1* main = forms.show<Form1>();
+    // Posted once the window appears, so that it runs once the window is drawn.
+    onFirstExposure(main, [] { QTimer::singleShot(0, &applyProgramIcon); });
     QObject::connect(&oneWindow, &OneWindowPerFolder::windowWanted, main, [main] {
         main->showNormal();
         main->raise();

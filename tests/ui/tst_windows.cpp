@@ -1,4 +1,5 @@
 #include "ProgramUnderTest.h"
+#include "ui/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -72,7 +73,22 @@ private Q_SLOTS:
             QSKIP("reviewed at 1x only");
         ProgramUnderTest program(settingsFileWith(lines(given.value("tfc"))));
         program.start();
-        QImage actual = program.open(textOf(given, "form"))->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QImage actual;
+        if (given.contains("message")) { // a message as the operator sees it, text and icon
+            interceptMessagesForTests([&actual](QMessageBox& box) {
+                box.show();
+                if (QTest::qWaitForWindowExposed(&box))
+                    actual = box.grab().toImage();
+                return QMessageBox::Ok;
+            });
+            const QString kind = textOf(given, "message"), text = textOf(given, "text");
+            kind == "Warning"        ? showFailure(text)
+                : kind == "Question" ? void(askOperator(text))
+                                     : showConfirmation(text);
+        } else {
+            actual = program.open(textOf(given, "form"))->grab().toImage();
+        }
+        actual.convertTo(QImage::Format_RGB32);
         const QString name = QString(QTest::currentDataTag()).replace(' ', '-') + (scaled ? "@2x" : "");
         const QString reference = TEST_DATA "/windows/" + name + ".png";
         if (qEnvironmentVariableIsSet("QUILLMONT_RECORD_WINDOWS"))
