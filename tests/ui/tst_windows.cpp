@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
+#include <QWindow>
 
 namespace {
 
@@ -52,6 +53,20 @@ std::optional<std::pair<QRect, QRect>> captionOf(const QWidget* control)
     const QRect drawn = control->style()->itemTextRect(control->fontMetrics(), room, alignment, true, text);
     return std::pair(drawn.translated(offset), room.translated(offset));
 }
+
+// Where each window's frame stood when the window first appeared on the screen.
+class FirstAppearances : public QObject {
+public:
+    QMap<QObject*, QRect> frames;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && !frames.contains(watched))
+            frames[watched] = static_cast<QWindow*>(watched)->frameGeometry();
+        return false;
+    }
+};
 
 } // namespace
 
@@ -130,6 +145,8 @@ private Q_SLOTS:
         QFETCH(QString, form);
         QFETCH(QStringList, design);
         ProgramUnderTest program;
+        FirstAppearances appearances; // seen before the windows see them
+        QApplication::instance()->installEventFilter(&appearances);
         QWidget* window = program.open(form);
         auto* main = qobject_cast<QMainWindow*>(window);
         QWidget* client = main ? main->centralWidget() : window;
@@ -139,6 +156,10 @@ private Q_SLOTS:
         QVERIFY(window->minimumSize() == window->maximumSize() && window->windowIcon().availableSizes().size() == 7);
         QCOMPARE(window->objectName() + (window->parentWidget() ? " owned" : ""), form);
         QVERIFY((window->frameGeometry().center() - window->screen()->geometry().center()).manhattanLength() <= 2);
+        // On X11 a window manager tells the frame before it shows the window (openbox does), so the
+        // window appears where it stays.
+        if (QGuiApplication::platformName() == "xcb")
+            QCOMPARE(appearances.frames.value(window->windowHandle()), window->frameGeometry());
 
         QMap<int, QString> tabOrder;
         for (const QString& line : design) {
