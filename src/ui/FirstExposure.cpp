@@ -13,7 +13,6 @@ public:
         : QObject(window)
         , step_(std::move(step))
     {
-        window->winId(); // makes the window system's window, whose exposure is watched
         window->windowHandle()->installEventFilter(this);
     }
 
@@ -36,5 +35,9 @@ private:
 
 void onFirstExposure(QWidget* window, std::function<void()> step)
 {
-    new FirstExposure(window, std::move(step));
+    window->winId(); // makes the window system's window, whose exposure is watched
+    if (window->windowHandle()->isExposed())
+        step();
+    else
+        new FirstExposure(window, std::move(step));
 }
