@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -176,7 +177,8 @@ std::optional<Failure> readAtMost(QFile& file, qint64 limit, QByteArray& content
             file.fileName(), QStringLiteral("it is not a plain file but a folder, device or pipe."));
     if (!file.open(QIODevice::ReadOnly))
         return Failure::cannotRead(file.fileName(), file.errorString());
-    contents = file.read(limit + 1);
+    // Asked for no more than the file holds: Qt sets aside every byte asked for before it reads.
+    contents = file.read(std::min(file.size(), limit) + 1);
     if (file.error() != QFileDevice::NoError)
         return Failure::cannotRead(file.fileName(), file.errorString());
     if (contents.size() > limit)
