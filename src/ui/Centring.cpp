@@ -49,10 +49,14 @@ void moveToCentre(QWidget* window, const QMargins& frame)
 #ifdef QUILLMONT_XCB
 template <typename Reply> using XReply = std::unique_ptr<Reply, decltype(&std::free)>;
 
-xcb_atom_t atomNamed(xcb_connection_t* x, const char* name)
+xcb_intern_atom_cookie_t askForAtom(xcb_connection_t* x, const char* name)
 {
-    const XReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, std::uint16_t(std::strlen(name)), name), nullptr), &std::free);
+    return xcb_intern_atom(x, 0, std::uint16_t(std::strlen(name)), name);
+}
+
+xcb_atom_t atomAnswered(xcb_connection_t* x, xcb_intern_atom_cookie_t question)
+{
+    const XReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(x, question, nullptr), &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -66,13 +70,17 @@ XReply<xcb_get_property_reply_t> property(xcb_connection_t* x, xcb_window_t wind
 // Qt reads every event of the connection, so the property is looked at until it is there.
 std::optional<QMargins> frameFromWindowManager(xcb_connection_t* x, QWidget* window)
 {
-    static const xcb_atom_t supported = atomNamed(x, "_NET_SUPPORTED");
-    static const xcb_atom_t request = atomNamed(x, "_NET_REQUEST_FRAME_EXTENTS");
-    static const xcb_atom_t extents = atomNamed(x, "_NET_FRAME_EXTENTS");
     constexpr int answerWithin = 100; // milliseconds
-
     const auto id = static_cast<xcb_window_t>(window->winId());
-    const XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x, xcb_query_tree(x, id), nullptr), &std::free);
+    // Asked all at once, so that the X server answers them in one round trip.
+    const xcb_intern_atom_cookie_t supportedName = askForAtom(x, "_NET_SUPPORTED");
+    const xcb_intern_atom_cookie_t requestName = askForAtom(x, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_intern_atom_cookie_t extentsName = askForAtom(x, "_NET_FRAME_EXTENTS");
+    const xcb_query_tree_cookie_t place = xcb_query_tree(x, id);
+    const xcb_atom_t supported = atomAnswered(x, supportedName);
+    const xcb_atom_t request = atomAnswered(x, requestName);
+    const xcb_atom_t extents = atomAnswered(x, extentsName);
+    const XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x, place, nullptr), &std::free);
     if (!tree)
         return std::nullopt;
     const XReply<xcb_get_property_reply_t> features = property(x, tree->root, supported, XCB_ATOM_ATOM);
