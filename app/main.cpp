@@ -9,5 +9,5 @@ int main(int argc, char* argv[])
     if (const std::optional<int> exitCode = takeCommandLine(argc, argv, serverFolder))
         return *exitCode;
     QApplication app(argc, argv);
-    return runQuillmont(serverFolder);
+    return runQuillmont(serverFolder, QCoreApplication::applicationDirPath());
 }

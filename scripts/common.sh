@@ -1,8 +1,9 @@
 # Shared by the scripts in this folder: the Debian packages Quillmont needs, and one build step.
 
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-liberation2)
-# The validators the install test runs on the desktop entry and the AppStream metadata.
-TEST_PACKAGES=(desktop-file-utils appstream)
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-liberation2)
+# The validators the install test runs on the desktop entry and the AppStream metadata, and the
+# X server and window manager the centring test runs under.
+TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox)
 # What makes and checks the Debian package; CPack finds the program's libraries with file.
 PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream file)
 

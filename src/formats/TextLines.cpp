@@ -28,7 +28,8 @@ std::optional<Failure> readPlainFile(const QString& path, qint64 limit, QByteArr
         return Failure::cannotRead(path, QStringLiteral("it is not a plain file but a folder, device or pipe."));
     if (!file.open(QIODevice::ReadOnly))
         return Failure::cannotRead(path, file.errorString());
-    contents = file.read(limit + 1);
+    // Asked for no more than the file holds: Qt sets aside every byte asked for before it reads.
+    contents = file.read(std::min(file.size(), limit) + 1);
     if (file.error() != QFileDevice::NoError)
         return Failure::cannotRead(path, file.errorString());
     return std::nullopt;

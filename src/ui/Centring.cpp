@@ -1,50 +1,127 @@
 #include "ui/Centring.h"
 
+#include "ui/FirstExposure.h"
 #include "ui/Twips.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMargins>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
+#include <optional>
+
+#ifdef QUILLMONT_XCB
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
-// The frame the window system gave the last window shown, the best guess for the next.
-QMargins lastFrameSeen;
-
-QSize outerSize(const QWidget* window)
+// The frame around the window's client area, as the window system has it now.
+QMargins frameOf(const QWidget* window)
 {
-    if (window->isVisible())
-        return window->frameGeometry().size();
-    return window->size().grownBy(lastFrameSeen);
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+        frame.bottom() - client.bottom()};
 }
 
-void moveToCentre(QWidget* window)
+// Places the client area so that the given frame around it stands centred on the screen. The
+// client area is placed, not the frame: where Qt places a frame depends on the frame it knows of.
+void moveToCentre(QWidget* window, const QMargins& frame)
 {
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    const QRect area = screen->geometry();
-    const QSize outer = outerSize(window);
+    const QRect area = window->screen()->geometry();
+    const QSize outer = window->size().grownBy(frame);
     const int left = centredOffset(toTwips(area.width()), toTwips(outer.width()));
     const int top = centredOffset(toTwips(area.height()), toTwips(outer.height()));
-    window->move(area.topLeft() + QPoint(toPixels(left), toPixels(top)));
+    const QPoint client(toPixels(left) + frame.left(), toPixels(top) + frame.top());
+    window->setGeometry(QRect(area.topLeft() + client, window->size()));
 }
 
-// Once the window is shown, learns the real frame, and centres again if the estimate was off.
-void recentreWhenShown(QWidget* window)
+#ifdef QUILLMONT_XCB
+template <typename Reply> using XReply = std::unique_ptr<Reply, decltype(&std::free)>;
+
+xcb_intern_atom_cookie_t askForAtom(xcb_connection_t* x, const char* name)
 {
-    // Posted now, this runs after the window has been shown and the window system has given it a
-    // frame.
-    QTimer::singleShot(0, window, [window, estimate = outerSize(window)] {
-        const QRect frame = window->frameGeometry();
-        const QRect client = window->geometry();
-        lastFrameSeen = QMargins(client.left() - frame.left(), client.top() - frame.top(),
-            frame.right() - client.right(), frame.bottom() - client.bottom());
-        if (frame.size() != estimate)
-            moveToCentre(window);
-    });
+    return xcb_intern_atom(x, 0, std::uint16_t(std::strlen(name)), name);
+}
+
+xcb_atom_t atomAnswered(xcb_connection_t* x, xcb_intern_atom_cookie_t question)
+{
+    const XReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(x, question, nullptr), &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+XReply<xcb_get_property_reply_t> property(xcb_connection_t* x, xcb_window_t window, xcb_atom_t name, xcb_atom_t type)
+{
+    return {xcb_get_property_reply(x, xcb_get_property(x, 0, window, name, type, 0, 1024), nullptr), &std::free};
+}
+
+// A window manager that says how it will frame a window tells it before showing the window, when
+// asked (_NET_REQUEST_FRAME_EXTENTS): the answer comes as the window's property _NET_FRAME_EXTENTS.
+// Qt reads every event of the connection, so the property is looked at until it is there.
+std::optional<QMargins> frameFromWindowManager(xcb_connection_t* x, QWidget* window)
+{
+    constexpr int answerWithin = 100; // milliseconds
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    // Asked all at once, so that the X server answers them in one round trip.
+    const xcb_intern_atom_cookie_t supportedName = askForAtom(x, "_NET_SUPPORTED");
+    const xcb_intern_atom_cookie_t requestName = askForAtom(x, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_intern_atom_cookie_t extentsName = askForAtom(x, "_NET_FRAME_EXTENTS");
+    const xcb_query_tree_cookie_t place = xcb_query_tree(x, id);
+    const xcb_atom_t supported = atomAnswered(x, supportedName);
+    const xcb_atom_t request = atomAnswered(x, requestName);
+    const xcb_atom_t extents = atomAnswered(x, extentsName);
+    const XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x, place, nullptr), &std::free);
+    if (!tree)
+        return std::nullopt;
+    const XReply<xcb_get_property_reply_t> features = property(x, tree->root, supported, XCB_ATOM_ATOM);
+    const auto* feature = features ? static_cast<const xcb_atom_t*>(xcb_get_property_value(features.get())) : nullptr;
+    if (!features || std::find(feature, feature + features->value_len, request) == feature + features->value_len)
+        return std::nullopt;
+
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = request;
+    xcb_send_event(x, 0, tree->root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char*>(&message));
+    const QDeadlineTimer deadline(answerWithin);
+    do {
+        const XReply<xcb_get_property_reply_t> frame = property(x, id, extents, XCB_ATOM_CARDINAL);
+        if (frame && frame->format == 32 && frame->value_len == 4) {
+            // Left, right, top and bottom, in the screen's own pixels.
+            const auto* side = static_cast<const std::uint32_t*>(xcb_get_property_value(frame.get()));
+            const qreal ratio = window->devicePixelRatioF();
+            return QMargins(
+                qRound(side[0] / ratio), qRound(side[2] / ratio), qRound(side[1] / ratio), qRound(side[3] / ratio));
+        }
+        QThread::usleep(200);
+    } while (!deadline.hasExpired());
+    return std::nullopt;
+}
+#endif
+
+// The frame the window will get when shown, where the window system tells it beforehand.
+std::optional<QMargins> frameToCome(QWidget* window)
+{
+#ifdef QUILLMONT_XCB
+    // Not every platform that answers for X11 has a connection to it (Qt's offscreen one has none).
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->connection())
+        return frameFromWindowManager(x11->connection(), window);
+#endif
+    Q_UNUSED(window);
+    return std::nullopt;
 }
 
 } // namespace
@@ -57,7 +134,14 @@ int centredOffset(double screenTwips, double windowTwips)
 
 void centreOnScreen(QWidget* window)
 {
-    moveToCentre(window);
-    if (!window->isVisible())
-        recentreWhenShown(window);
+    // A window's size is settled by its layout, which otherwise runs only when it is shown.
+    window->ensurePolished();
+    if (QLayout* layout = window->layout())
+        layout->activate();
+    const QMargins frame = frameToCome(window).value_or(QMargins());
+    moveToCentre(window, frame);
+    onFirstExposure(window, [window, frame] {
+        if (frameOf(window) != frame)
+            moveToCentre(window, frameOf(window));
+    });
 }

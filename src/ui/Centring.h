@@ -8,7 +8,8 @@ class QWidget;
 // gets a negative offset.
 int centredOffset(double screenTwips, double windowTwips);
 
-// Centres the window on the whole of its screen (not just the work area). Until a window has been
-// shown its frame is not known, so this estimates it from the windows shown before and centres
-// once more after the first show if the real frame turns out different.
+// Centres a window that is about to be shown on the whole of its screen (not just the work area),
+// frame included. A window manager frames a window only when it shows it; where it tells the frame
+// beforehand (X11), the window appears centred at once; otherwise, and when the frame turns out
+// different, it is centred once more as soon as it appears.
 void centreOnScreen(QWidget* window);

@@ -24,7 +24,9 @@ std::optional<int> takeCommandLine(int argc, char* argv[], QString& serverFolder
     parser.setApplicationDescription(
         QStringLiteral("Edits the settings of a Team Fortress Classic dedicated server, writes its tfc/server.cfg "
                        "and starts it."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Qt's own help option brings --help-all along, which only an application could answer.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("SERVER_FOLDER"),
         QStringLiteral("The server's installation folder, which holds tfc and hlds_run or HLDS.EXE."),

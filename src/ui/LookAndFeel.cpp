@@ -89,6 +89,22 @@ public:
         }
     }
 
+    // Qt's own message icons come from the desktop's icon theme, or else are small pictures that a
+    // scale of 2 blurs: these are drawn for both scales.
+    QIcon standardIcon(StandardPixmap icon, const QStyleOption* option, const QWidget* widget) const override
+    {
+        const char* kind = icon == SP_MessageBoxInformation ? "information"
+            : icon == SP_MessageBoxWarning                  ? "warning"
+            : icon == SP_MessageBoxQuestion                 ? "question"
+                                                            : nullptr;
+        if (!kind)
+            return QProxyStyle::standardIcon(icon, option, widget);
+        QIcon drawn;
+        for (int size : {32, 64})
+            drawn.addFile(QStringLiteral(":/icons/message-%1-%2.png").arg(QLatin1StringView(kind)).arg(size));
+        return drawn;
+    }
+
 private:
     static constexpr int captionIndent = 8;
     static constexpr int captionGap = 2;
@@ -109,6 +125,10 @@ void applyLookAndFeel()
 
     // The resources of a static library are linked in only when asked for by name.
     Q_INIT_RESOURCE(icons);
+}
+
+void applyProgramIcon()
+{
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/quillmont-%1.png").arg(size));

@@ -2,7 +2,7 @@
 
 namespace {
 
-std::function<QMessageBox::StandardButton(const QMessageBox&)> messageReader;
+std::function<QMessageBox::StandardButton(QMessageBox&)> messageReader;
 
 QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)
 {
@@ -30,7 +30,7 @@ bool askOperator(const QString& question)
     return show(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void interceptMessagesForTests(std::function<QMessageBox::StandardButton(const QMessageBox&)> reader)
+void interceptMessagesForTests(std::function<QMessageBox::StandardButton(QMessageBox&)> reader)
 {
     messageReader = std::move(reader);
 }

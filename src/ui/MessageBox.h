@@ -15,4 +15,4 @@ bool askOperator(const QString& question);
 
 // Tests take each box as it would be shown, and give the button the operator would press,
 // instead of a box that waits for a click; an empty function shows boxes again.
-void interceptMessagesForTests(std::function<QMessageBox::StandardButton(const QMessageBox&)> reader);
+void interceptMessagesForTests(std::function<QMessageBox::StandardButton(QMessageBox&)> reader);

@@ -32,9 +32,12 @@ OneWindowPerFolder::OneWindowPerFolder(const QString& serverFolder)
 
 OneWindowPerFolder::Claim OneWindowPerFolder::claim()
 {
-    if (askRunningProgram())
+    // The lock first: it is usually free, and then there is no program to ask (asking would cost
+    // start-up time and the memory of Qt's sockets).
+    const bool locked = lock_.tryLock();
+    if (!locked && askRunningProgram())
         return Claim::BroughtForward;
-    if (!lock_.tryLock() && lock_.error() == QLockFile::LockFailedError) {
+    if (!locked && lock_.error() == QLockFile::LockFailedError) {
         qint64 process{};
         QString host;
         QString program;

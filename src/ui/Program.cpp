@@ -1,6 +1,7 @@
 #include "ui/Program.h"
 
 #include "settings/ServerSettings.h"
+#include "ui/FirstExposure.h"
 #include "ui/Form1.h"
 #include "ui/Forms.h"
 #include "ui/LookAndFeel.h"
@@ -8,15 +9,18 @@
 #include "ui/ServerFolder.h"
 
 #include <QApplication>
+#include <QTimer>
 
-int runQuillmont(const QString& requestedFolder)
+int runQuillmont(const QString& requestedFolder, const QString& programFolder)
 {
     QApplication::setApplicationName(QStringLiteral("Quillmont"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLMONT_VERSION));
     applyLookAndFeel();
 
-    const QString serverFolder = chooseServerFolder(requestedFolder, QCoreApplication::applicationDirPath());
-    OneWindowPerFolder oneWindow(serverFolder);
+    const std::optional<QString> serverFolder = chooseServerFolder(requestedFolder, programFolder);
+    if (!serverFolder)
+        return 0;
+    OneWindowPerFolder oneWindow(*serverFolder);
     switch (oneWindow.claim()) {
     case OneWindowPerFolder::Claim::BroughtForward:
         return 0;
@@ -27,8 +31,10 @@ int runQuillmont(const QString& requestedFolder)
     }
 
     ServerSettings settings;
-    Forms forms(settings, serverFolder);
+    Forms forms(settings, *serverFolder);
     Form1* main = forms.show<Form1>();
+    // Posted once the window appears, so that it runs once the window is drawn.
+    onFirstExposure(main, [] { QTimer::singleShot(0, &applyProgramIcon); });
     QObject::connect(&oneWindow, &OneWindowPerFolder::windowWanted, main, [main] {
         main->showNormal();
         main->raise();

@@ -32,7 +32,7 @@ bool holdsModFolder(const QString& folder)
 
 } // namespace
 
-QString chooseServerFolder(const QString& requested, const QString& programFolder)
+std::optional<QString> chooseServerFolder(const QString& requested, const QString& programFolder)
 {
     QSettings remembered = programSettings();
     QString folder = requested;
@@ -43,9 +43,10 @@ QString chooseServerFolder(const QString& requested, const QString& programFolde
     if (folder.isEmpty())
         folder = askForServerFolder();
     if (folder.isEmpty())
-        return programFolder;
+        return std::nullopt;
     folder = QDir(folder).absolutePath();
-    if (holdsModFolder(folder))
+    // Written only when it changes: writing it would take longer than all the rest of the choice.
+    if (holdsModFolder(folder) && remembered.value(lastServerFolder).toString() != folder)
         remembered.setValue(lastServerFolder, folder);
     return folder;
 }

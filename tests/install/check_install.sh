@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
 # check_install.sh CMAKE BUILD: installs the build into an empty prefix and checks what a desktop
-# finds there: the program, its desktop entry, the icon at every size and the AppStream metadata,
-# the last two validated. Exits 77, which CTest takes as skipped, when a validator is missing.
+# finds there: the program, its desktop entry, the icon at every size, the AppStream metadata, the
+# last two validated, and the README; and that the Debian package holds the README too. Exits 77,
+# which CTest takes as skipped, when a validator is missing.
 set -euo pipefail
 cmake=$1 build=$2
+readme=$(dirname "$0")/../../README.md
 prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+package=$(mktemp -d)
+trap 'rm -rf "$prefix" "$package"' EXIT
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
+# What the Debian package holds: the components cmake/Packaging.cmake has CPack install.
+for component in Unspecified debian; do
+    "$cmake" --install "$build" --prefix "$package/usr" --component $component >/dev/null
+done
 
 fail() { echo "FAIL: $*"; exit 1; }
+for root in "$prefix" "$package/usr"; do
+    cmp -s "$readme" "$root/share/doc/quillmont/README.md" || fail "$root/share/doc/quillmont/README.md is not the README"
+done
 id=org.quillmont.Quillmont
 desktop=$prefix/share/applications/$id.desktop
 metainfo=$prefix/share/metainfo/$id.metainfo.xml

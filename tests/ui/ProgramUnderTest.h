@@ -60,13 +60,15 @@ void click(const QWidget* window, const QString& button);
 // Lets destroyed windows go, then checks that no window is left over.
 void verifyNoWindowLeft();
 
-// The application every UI test runs in: the program's own look, and a cursor that does not blink.
+// The application every UI test runs in: the program's own look and icon, and a cursor that does
+// not blink.
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
         QStandardPaths::setTestModeEnabled(true);                                                                      \
         applyLookAndFeel();                                                                                            \
+        applyProgramIcon();                                                                                            \
         QApplication::setCursorFlashTime(0);                                                                           \
         TestClass test;                                                                                                \
         return QTest::qExec(&test, argc, argv);                                                                        \

@@ -3,9 +3,11 @@
 #include "ui/Form1.h"
 #include "ui/Form4.h"
 #include "ui/OneWindowPerFolder.h"
+#include "ui/Program.h"
 #include "ui/ServerFolder.h"
 
 #include <QCompleter>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLockFile>
@@ -35,6 +37,17 @@ QProcess* startQuillmont(
     return quillmont;
 }
 
+// Every file and folder under a folder, hidden ones too.
+QStringList filesUnder(const QString& folder)
+{
+    QStringList files;
+    for (QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << it.next();
+    files.sort();
+    return files;
+}
+
 } // namespace
 
 // Quillmont as a program: its command line, the server folder it works in, one per folder,
@@ -57,9 +70,17 @@ private Q_SLOTS:
         QVERIFY(quillmont->waitForFinished(10000));
         QCOMPARE(quillmont->exitCode(), given.value("exit").toInt());
         const QByteArray expected = given.value("prints") + '\n';
-        const QByteArray printed = quillmont->exitCode() ? quillmont->readAllStandardError()
-                                                         : quillmont->readAllStandardOutput().left(expected.size());
-        QCOMPARE(printed, expected);
+        const QByteArray output = quillmont->readAllStandardOutput();
+        QCOMPARE(quillmont->exitCode() ? quillmont->readAllStandardError() : output.left(expected.size()), expected);
+        // Every option the help lists works without a display too.
+        const QRegularExpression listed("^  (-.*?)  ", QRegularExpression::MultilineOption);
+        for (const QRegularExpressionMatch& option : listed.globalMatch(QString::fromLocal8Bit(output))) {
+            for (const QString& name : option.captured(1).split(", ")) {
+                QProcess* alone = startQuillmont({name}, dir.path(), this, "xcb");
+                QVERIFY(alone->waitForFinished(10000));
+                QVERIFY2(alone->exitStatus() == QProcess::NormalExit && alone->exitCode() == 0, qPrintable(name));
+            }
+        }
     }
 
     void serverFolder_data() { addCases("server-folders.txt"); }
@@ -77,10 +98,22 @@ private Q_SLOTS:
         QString asked;
         const QString answer = textOf(given, "answer");
         answerFolderQuestionsForTests([&] { return (asked = answer) == "cancel" ? QString() : path(answer); });
-        QCOMPARE(chooseServerFolder(path(textOf(given, "argument")), path(textOf(given, "program"))),
-            path(textOf(given, "chosen")));
-        answerFolderQuestionsForTests({});
+        const std::optional<QString> chosen
+            = chooseServerFolder(path(textOf(given, "argument")), path(textOf(given, "program")));
+        QCOMPARE(chosen.value_or("none"), given.contains("chosen") ? path(textOf(given, "chosen")) : "none");
         QCOMPARE(asked, answer);
+        if (!chosen) { // the whole program, from the folder the question opens in
+            const QStringList before = filesUnder(folders.path());
+            const QString workingFolder = QDir::currentPath();
+            QDir::setCurrent(path("other"));
+            QObject runningOn; // a program that goes on is stopped, and so told apart
+            QTimer::singleShot(2000, &runningOn, [] { QCoreApplication::exit(99); });
+            QCOMPARE(runQuillmont(path(textOf(given, "argument")), path(textOf(given, "program"))), 0);
+            QDir::setCurrent(workingFolder);
+            QCOMPARE(QApplication::topLevelWidgets(), QWidgetList());
+            QCOMPARE(filesUnder(folders.path()), before);
+        }
+        answerFolderQuestionsForTests({});
         settings.sync();
         QCOMPARE(settings.value("lastServerFolder").toString(),
             path(textOf(given, given.contains("remembers") ? "remembers" : "remembered")));
