@@ -60,6 +60,14 @@ Form1* ProgramUnderTest::start()
     return static_cast<Form1*>(open("Form1"));
 }
 
+Form1* ProgramUnderTest::reopen()
+{
+    forms.reset();
+    settings = {};
+    forms = std::make_unique<Forms>(settings, folder);
+    return start();
+}
+
 QWidget* ProgramUnderTest::open(const QString& form)
 {
     static const QMap<QString, QWidget* (*)(Forms&)> openers{{"Form1", &show<Form1>}, {"Form2", &show<Form2>},

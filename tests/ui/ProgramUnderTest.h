@@ -25,6 +25,8 @@ public:
 
     // Starts the program as it starts: shows the main window and lets it settle.
     Form1* start();
+    // Closes Quillmont, as its end or a crash leaves the folder, and starts it again there.
+    Form1* reopen();
     // Opens a window by its name, "Form1" to "Form10", as its menu entry does, and lets it settle.
     QWidget* open(const QString& form);
 
