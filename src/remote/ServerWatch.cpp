@@ -63,8 +63,7 @@ void ServerWatch::begin(quint16 port)
 
 bool ServerWatch::serverRuns() const
 {
-    return state_ == State::Starting || state_ == State::Running || state_ == State::NotAnswering
-        || state_ == State::Stopping;
+    return record_.has_value();
 }
 
 QString ServerWatch::stateInWords() const
@@ -245,56 +244,70 @@ void ServerWatch::endStop(State state)
 
 void ServerWatch::applyConfiguration(const QByteArray& passwordNow, const QByteArray& serverNameNow)
 {
-    if (!record_ || !serverRuns())
+    if (!record_)
         return;
-    const auto notApplied = [this](const RemoteFailure& failure) -> QString {
-        switch (failure.problem) {
-        case RemoteProblem::PasswordRefused:
-            return QStringLiteral("Not applied: the server refused the remote console password.");
-        case RemoteProblem::NoAnswer:
-            return QStringLiteral("Not applied: no answer from the server on port %1.").arg(port_);
-        default:
-            return QStringLiteral("Not applied: ") + failure.message;
-        }
-    };
     if (!record_->password || record_->password->isEmpty()) {
-        Q_EMIT applied(QStringLiteral("Not applied: the server was started without a remote console password. "
-                                      "Restart the server to use the new configuration."));
+        Q_EMIT applied(false,
+            QStringLiteral("Not applied: the server was started without a remote console password. Restart the "
+                           "server to use the new configuration."));
         return;
     }
     send(*record_->password, "exec server.cfg", [=, this](std::optional<RemoteFailure> failure, const QByteArray&) {
         if (failure) {
-            Q_EMIT applied(notApplied(*failure));
+            Q_EMIT applied(false, notApplied(*failure));
             return;
         }
         // The server runs the file's lines only after it has answered: give it a moment.
-        QTimer::singleShot(remoteTimings().applyPause, this, [=, this] {
-            if (passwordNow.isEmpty()) {
-                record_->password.reset();
-                std::ignore = writeServerRecord(serverFolder_, *record_);
-                Q_EMIT applied(QStringLiteral("Sent to the running server, but not checked: the new configuration "
-                                              "has no remote console password, so Quillmont cannot reach the "
-                                              "server any more. Stop it from the server's own console."));
-                return;
-            }
-            send(passwordNow, "hostname", [=, this](std::optional<RemoteFailure> failed, const QByteArray& output) {
-                if (failed) {
-                    Q_EMIT applied(notApplied(*failed));
-                    return;
-                }
-                if (valueOf("hostname", output) != serverNameNow) {
-                    Q_EMIT applied(QStringLiteral("Not applied: the server still goes by another name after "
-                                                  "it was asked to run server.cfg."));
-                    return;
-                }
-                if (record_) {
-                    record_->password = passwordNow;
-                    std::ignore = writeServerRecord(serverFolder_, *record_);
-                }
-                Q_EMIT applied(QStringLiteral("Applied to the running server."));
-            });
-        });
+        QTimer::singleShot(remoteTimings().applyPause, this, [=, this] { checkApplied(passwordNow, serverNameNow); });
     });
+}
+
+// The server's name, asked with the password the file gives it now, tells that it ran the file.
+void ServerWatch::checkApplied(const QByteArray& passwordNow, const QByteArray& serverNameNow)
+{
+    if (!record_)
+        return; // it has ended meanwhile, and said so
+    if (passwordNow.isEmpty()) {
+        Q_EMIT applied(false,
+            QStringLiteral("Sent to the running server, but not checked: the new configuration has no remote console "
+                           "password, so Quillmont cannot talk to the server any more. Stop Server ends it all the "
+                           "same.")
+                + keptPassword(std::nullopt));
+        return;
+    }
+    send(passwordNow, "hostname", [=, this](std::optional<RemoteFailure> failure, const QByteArray& output) {
+        if (failure)
+            Q_EMIT applied(false, notApplied(*failure));
+        else if (valueOf("hostname", output) != serverNameNow)
+            Q_EMIT applied(false,
+                QStringLiteral("Not applied: the server still goes by another name after it was asked to run "
+                               "server.cfg."));
+        else
+            Q_EMIT applied(true, QStringLiteral("Applied to the running server.") + keptPassword(passwordNow));
+    });
+}
+
+QString ServerWatch::notApplied(const RemoteFailure& failure) const
+{
+    switch (failure.problem) {
+    case RemoteProblem::PasswordRefused:
+        return QStringLiteral("Not applied: the server refused the remote console password.");
+    case RemoteProblem::NoAnswer:
+        return QStringLiteral("Not applied: no answer from the server on port %1.").arg(port_);
+    default:
+        return QStringLiteral("Not applied: ") + failure.message;
+    }
+}
+
+// The record keeps the password the server has now, for Stop and for a Quillmont started later;
+// gives what the operator should know when it cannot.
+QString ServerWatch::keptPassword(const std::optional<QByteArray>& password)
+{
+    if (!record_)
+        return {};
+    record_->password = password;
+    const std::optional<Failure> failure = writeServerRecord(serverFolder_, *record_);
+    return failure ? QStringLiteral("\n\n") + failure->message : QString();
 }
 
 void ServerWatch::send(const QByteArray& password, const QByteArray& command,

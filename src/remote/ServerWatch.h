@@ -63,7 +63,7 @@ Q_SIGNALS:
     void ended();
     // The server has not ended after it was asked to: end it at once, or let it run?
     void stopStuck();
-    void applied(const QString& message);
+    void applied(bool done, const QString& message);
 
 private:
     void setState(State state);
@@ -72,6 +72,9 @@ private:
     void answered(const ServerInfo& info);
     void endStop(State state);
     void askToEnd();
+    void checkApplied(const QByteArray& passwordNow, const QByteArray& serverNameNow);
+    QString notApplied(const RemoteFailure& failure) const;
+    QString keptPassword(const std::optional<QByteArray>& password);
     void send(const QByteArray& password, const QByteArray& command,
         std::function<void(std::optional<RemoteFailure>, QByteArray)> reply);
     QueryClient& queryOn(quint16 port);

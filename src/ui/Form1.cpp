@@ -169,17 +169,14 @@ Form1::Form1(Forms& registry)
         if (std::exchange(restartPending, false))
             startAfterPortCheck();
     });
-    connect(&watch, &ServerWatch::applied, this, [this](const QString& message) {
-        const ServerRecord* running = watch.record() ? &*watch.record() : nullptr;
+    connect(&watch, &ServerWatch::applied, this, [this](bool done, const QString& message) {
+        const std::optional<ServerRecord>& running = watch.record();
         const bool restartNeeded
             = running && (running->maxplayers != settings.maxplayers || running->startMap != settings.start_map);
-        const QString told = restartNeeded
+        const QString told = done && restartNeeded
             ? message + QStringLiteral(" Max Players and Start Map take effect when the server is restarted.")
             : message;
-        if (message.startsWith(QStringLiteral("Applied")))
-            showConfirmation(told);
-        else
-            showFailure(told);
+        done ? showConfirmation(told) : showFailure(told);
     });
 }
 
