@@ -194,8 +194,8 @@ void Form1::buildMenus()
         std::initializer_list<Entry> entries;
     };
     // Open... has no action; Save As... has one but stays greyed; Stop and Restart are greyed while
-    // no server of this folder runs. Alt and a menu's underlined
-    // letter opens it; the entries have no shortcut keys.
+    // no server of this folder runs. Alt and a menu's underlined letter opens it; the entries have
+    // no shortcut keys.
     // clang-format off
     const std::initializer_list<Menu> menus{
         {"menuFile", "&File", {

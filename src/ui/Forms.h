@@ -10,9 +10,9 @@
 
 struct ServerSettings;
 
-// The program's windows, Form1 to Form10 and the server's own, each loaded at most once. Showing a window that is not
-// loaded creates it and runs its load step; showing one that is loaded, open or hidden, only brings
-// it to the front as it is. Unloading closes and destroys it. Every window is top-level: dialogs
+// The program's windows, Form1 to Form10 and the server's own, each loaded at most once. Showing a
+// window that is not loaded creates it and runs its load step; showing one that is loaded, open or
+// hidden, only brings it to the front as it is. Unloading closes and destroys it. Every window is top-level: dialogs
 // have no owner, so the main window and the other dialogs stay usable.
 //
 // A form class F has `static constexpr int number`, a constructor F(Forms&) and `void Form_Load()`.
