@@ -20,6 +20,7 @@
 #include "ui/Form9.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
+#include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
 #include "ui/Twips.h"
 
@@ -197,8 +198,8 @@ void Form1::buildMenus()
         std::initializer_list<Entry> entries;
     };
     // Open... has no action; Save As... has one but stays greyed; Stop and Restart are greyed while
-    // no server of this folder runs. Alt and a menu's underlined
-    // letter opens it; the entries have no shortcut keys.
+    // no server of this folder runs. Alt and a menu's underlined letter opens it; the entries have
+    // no shortcut keys.
     // clang-format off
     const std::initializer_list<Menu> menus{
         {"menuFile", "&File", {
@@ -218,7 +219,7 @@ void Form1::buildMenus()
             {"menuStop", "Stop Server", &Form1::menuStop_Click},
             {"menuRestart", "Restart Server", &Form1::menuRestart_Click},
             {"blankServer", nullptr, nullptr},
-            {"menuConsole", "Server Console", nullptr, false},
+            {"menuConsole", "Server Console", &Form1::menuConsole_Click},
             {"menuPort", "Server Port...", &Form1::menuPort_Click}}},
         {"menuHelp", "&Help", {
             {"menuAbout", "About", &Form1::menuAbout_Click}}},
@@ -474,6 +475,11 @@ void Form1::askToEndServer()
     }
     restartPending = false;
     watch.keepRunning();
+}
+
+void Form1::menuConsole_Click()
+{
+    forms.show<ServerConsole>();
 }
 
 void Form1::menuPort_Click()

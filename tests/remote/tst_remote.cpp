@@ -1,17 +1,16 @@
+#include "StandIn.h"
 #include "TestFiles.h"
 #include "remote/QueryClient.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 #include "remote/ServerRequests.h"
+#include "remote/StatusPlayers.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -94,68 +93,6 @@ QByteArrayList read(const QByteArrayList& datagrams)
         reads << "missing " + missing->message.toUtf8();
     return reads;
 }
-
-quint16 freePort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
-
-// The stand-in server on a free port of loopback, in a server folder of its own, with the
-// environment of `serves`, the arguments of `arguments` and the remote console password of
-// `rcon_password` in a case.
-class StandIn {
-public:
-    explicit StandIn(const Case& given = {}, quint16 port = freePort())
-    {
-        QDir(dir.path()).mkpath("tfc/maps");
-        writeBytes(dir.filePath("tfc/maps/well.bsp"), "");
-        writeBytes(dir.filePath("tfc/server.cfg"),
-            "hostname \"My Server\"\r\nrcon_password \"" + given.value("rcon_password", "secret") + "\"\r\n");
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("STANDIN_LIFETIME_MS", "20000");
-        for (const QString& variable : listOf(given, "serves").join(' ').split(' ', Qt::SkipEmptyParts))
-            environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(dir.path());
-        process.setChildProcessModifier([] { setsid(); }); // a group of its own, restarted servers included
-        const QString arguments = given.contains("arguments") ? textOf(given, "arguments")
-                                                              : "-game tfc -port <port> +map 2fort -maxplayers 16";
-        process.start(STANDIN_SERVER_PATH, QString(arguments).replace("<port>", QString::number(port)).split(' '));
-        group = pid_t(process.processId());
-        static const QRegularExpression serving("Server IP address ([0-9.]+):");
-        QRegularExpressionMatch match;
-        while (!(match = serving.match(QString::fromUtf8(printed()))).hasMatch() && process.waitForReadyRead(5000)) { }
-        address = {QHostAddress(match.captured(1)), port};
-    }
-
-    ~StandIn()
-    {
-        if (group > 0)
-            kill(-group, SIGKILL);
-        process.waitForFinished();
-    }
-
-    QByteArray printed()
-    {
-        output += process.readAllStandardOutput();
-        return output;
-    }
-
-    qsizetype linesStartingWith(const QByteArray& start)
-    {
-        const QByteArrayList lines = printed().split('\n');
-        return std::count_if(
-            lines.begin(), lines.end(), [&](const QByteArray& line) { return line.startsWith(start); });
-    }
-
-    QTemporaryDir dir;
-    QProcess process;
-    pid_t group = 0;
-    ServerAddress address;
-    QByteArray output;
-};
 
 // Asks the server each question in turn, with the same two clients: "info", "players", or a
 // remote console command ("rcon COMMAND"); then gives anything more `settle` ms to come. Describes
@@ -254,6 +191,17 @@ private Q_SLOTS:
             : request == "rcon"                   ? rconCommand(challenge, password, command)
                                                   : rconChallengeRequest();
         QCOMPARE(sent.toHex(' '), bytesOf(given.value("sends")).toHex(' '));
+    }
+
+    void statusPlayers_data() { addCases("status-lines.txt"); }
+
+    void statusPlayers()
+    {
+        QFETCH(Case, given);
+        QByteArrayList found;
+        for (const StatusPlayer& player : playersInStatus(given.value("output")))
+            found << QByteArray::number(player.userid) + ' ' + player.uniqueid + " \"" + player.name + '"';
+        QCOMPARE(found.join(" | "), given.value("finds"));
     }
 
     void addresses_data() { addCases("server-addresses.txt"); }
