@@ -15,9 +15,9 @@ namespace {
 // the last so many bytes when its lines are very long.
 constexpr qint64 openingBlock = 64 * 1024;
 constexpr qint64 mostOpeningBytes = 4 * 1024 * 1024;
-// What is read at one look; a log that has grown more is read on in the next turns of the event
-// loop, so that the window stays responsive while it catches up.
-constexpr qint64 mostAtOnce = 256 * 1024;
+// What is read at one look, some hundred lines; a log that has grown more is read on in the next
+// turns of the event loop, so that the window stays responsive while it catches up.
+constexpr qint64 mostAtOnce = 16 * 1024;
 
 const QString mask = QStringLiteral("\u2022\u2022\u2022\u2022");
 
