@@ -84,6 +84,7 @@ QString nameOf(const QByteArray& name)
 ServerConsole::ServerConsole(Forms& registry)
     : QWidget(nullptr, Qt::Window)
     , forms(registry)
+    , serverFolder(registry.serverFolder())
 {
     setObjectName(QStringLiteral("ServerConsole"));
     setWindowTitle(QStringLiteral("Server Console"));
@@ -95,12 +96,12 @@ ServerConsole::ServerConsole(Forms& registry)
 // The size is kept when the window is closed, and when the program ends with it open.
 ServerConsole::~ServerConsole()
 {
-    setConsoleSize(forms.serverFolder(), size());
+    setConsoleSize(serverFolder, size());
 }
 
 void ServerConsole::closeEvent(QCloseEvent* event)
 {
-    setConsoleSize(forms.serverFolder(), size());
+    setConsoleSize(serverFolder, size());
     QWidget::closeEvent(event);
 }
 
@@ -184,7 +185,7 @@ void ServerConsole::buildControls()
 
 void ServerConsole::Form_Load()
 {
-    const QString folder = forms.serverFolder();
+    const QString& folder = serverFolder;
     const QSize saved = consoleSize(folder);
     resize(saved.isValid() ? saved : firstSize);
     centreOnScreen(this);
@@ -253,7 +254,7 @@ void ServerConsole::remember(const QString& command)
         history.remove(0, history.size() - mostHistory);
     historyAt = history.size();
     draft.clear();
-    setConsoleHistory(forms.serverFolder(), history);
+    setConsoleHistory(serverFolder, history);
 }
 
 // Enter in Command: the line goes to the server as it stands, once it is one the server takes.
@@ -297,7 +298,7 @@ void ServerConsole::sendTo(const ServerAddress& server, const Request& request)
         return;
     const QByteArray& command = request.command;
     const QString address = server.text();
-    const QStringList used = consoleAddresses(forms.serverFolder());
+    const QStringList used = consoleAddresses(serverFolder);
     if (!server.ip.isLoopback() && !used.contains(foundFrom) && !warned.contains(address)) {
         warned.insert(address);
         showFailure(QStringLiteral("The remote console sends the password to %1 unencrypted.").arg(address));
@@ -330,7 +331,7 @@ void ServerConsole::sendTo(const ServerAddress& server, const Request& request)
     QStringList addresses = used;
     addresses.removeAll(foundFrom);
     addresses.prepend(foundFrom);
-    setConsoleAddresses(forms.serverFolder(), addresses.mid(0, mostAddresses));
+    setConsoleAddresses(serverFolder, addresses.mid(0, mostAddresses));
     useServer(server);
 }
 
@@ -420,7 +421,7 @@ void ServerConsole::failed(const QString& server, const QByteArray& command, con
 
 bool ServerConsole::isOurs(const ServerAddress& server) const
 {
-    return server.ip.isLoopback() && server.port == serverPort(forms.serverFolder());
+    return server.ip.isLoopback() && server.port == serverPort(serverFolder);
 }
 
 // The players shown are those of the server last sent a command, this folder's at first.

@@ -81,6 +81,8 @@ private:
     void remember(const QString& command);
 
     Forms& forms;
+    // Kept apart from the registry, which may be gone when the window is destroyed.
+    const QString serverFolder;
     QComboBox* serverBox;
     QLineEdit* passwordBox;
     QPlainTextEdit* outputView;
