@@ -31,6 +31,8 @@ struct RemoteTimings {
     std::chrono::milliseconds stopCheck{200};
     // How long a server has to end once asked, before it is asked more firmly, and then the operator.
     std::chrono::milliseconds stopGrace{5000};
+    // While the server console is open it asks for the players this often.
+    std::chrono::milliseconds players{5000};
     // A server runs what server.cfg holds only after it has answered `exec`.
     std::chrono::milliseconds applyPause{500};
 };

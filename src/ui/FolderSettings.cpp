@@ -35,3 +35,33 @@ void setServerPort(const QString& serverFolder, quint16 port)
 {
     programSettings().setValue(keyOf(serverFolder, "port"), port);
 }
+
+QStringList consoleHistory(const QString& serverFolder)
+{
+    return programSettings().value(keyOf(serverFolder, "consoleHistory")).toStringList();
+}
+
+void setConsoleHistory(const QString& serverFolder, const QStringList& commands)
+{
+    programSettings().setValue(keyOf(serverFolder, "consoleHistory"), commands);
+}
+
+QStringList consoleAddresses(const QString& serverFolder)
+{
+    return programSettings().value(keyOf(serverFolder, "consoleAddresses")).toStringList();
+}
+
+void setConsoleAddresses(const QString& serverFolder, const QStringList& addresses)
+{
+    programSettings().setValue(keyOf(serverFolder, "consoleAddresses"), addresses);
+}
+
+QSize consoleSize(const QString& serverFolder)
+{
+    return programSettings().value(keyOf(serverFolder, "consoleSize")).toSize();
+}
+
+void setConsoleSize(const QString& serverFolder, QSize size)
+{
+    programSettings().setValue(keyOf(serverFolder, "consoleSize"), size);
+}

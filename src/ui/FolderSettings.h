@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QString>
+#include <QSize>
+#include <QStringList>
 
 // What Quillmont remembers of each server folder in its own settings file, beside the folder used
 // last.
@@ -8,3 +9,12 @@
 // The port the folder's server is started on and asked on; 27015 until another is chosen.
 quint16 serverPort(const QString& serverFolder);
 void setServerPort(const QString& serverFolder, quint16 port);
+
+// The server console's: the last commands sent, newest last; the server addresses used, newest
+// first (never a password); and the window's size (invalid until it has one).
+QStringList consoleHistory(const QString& serverFolder);
+void setConsoleHistory(const QString& serverFolder, const QStringList& commands);
+QStringList consoleAddresses(const QString& serverFolder);
+void setConsoleAddresses(const QString& serverFolder, const QStringList& addresses);
+QSize consoleSize(const QString& serverFolder);
+void setConsoleSize(const QString& serverFolder, QSize size);

@@ -20,6 +20,7 @@
 #include "ui/Form9.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
+#include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
 #include "ui/Twips.h"
 
@@ -215,7 +216,7 @@ void Form1::buildMenus()
             {"menuStop", "Stop Server", &Form1::menuStop_Click},
             {"menuRestart", "Restart Server", &Form1::menuRestart_Click},
             {"blankServer", nullptr, nullptr},
-            {"menuConsole", "Server Console", nullptr, false},
+            {"menuConsole", "Server Console", &Form1::menuConsole_Click},
             {"menuPort", "Server Port...", &Form1::menuPort_Click}}},
         {"menuHelp", "&Help", {
             {"menuAbout", "About", &Form1::menuAbout_Click}}},
@@ -471,6 +472,11 @@ void Form1::askToEndServer()
     }
     restartPending = false;
     watch.keepRunning();
+}
+
+void Form1::menuConsole_Click()
+{
+    forms.show<ServerConsole>();
 }
 
 void Form1::menuPort_Click()

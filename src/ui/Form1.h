@@ -65,6 +65,7 @@ private:
     void menuAbout_Click();
     void menuStop_Click();
     void menuRestart_Click();
+    void menuConsole_Click();
     void menuPort_Click();
 
     Forms& forms;

@@ -56,5 +56,5 @@ private:
     ServerSettings& settings_;
     const QString serverFolder_;
     TextEncoding fileEncoding_ = platformEncoding();
-    std::array<QPointer<QWidget>, 11> windows_;
+    std::array<QPointer<QWidget>, 12> windows_;
 };

@@ -4,15 +4,13 @@
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 #include "remote/ServerRequests.h"
+#include "remote/StatusPlayers.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -193,6 +191,17 @@ private Q_SLOTS:
             : request == "rcon"                   ? rconCommand(challenge, password, command)
                                                   : rconChallengeRequest();
         QCOMPARE(sent.toHex(' '), bytesOf(given.value("sends")).toHex(' '));
+    }
+
+    void statusPlayers_data() { addCases("status-lines.txt"); }
+
+    void statusPlayers()
+    {
+        QFETCH(Case, given);
+        QByteArrayList found;
+        for (const StatusPlayer& player : playersInStatus(given.value("output")))
+            found << QByteArray::number(player.userid) + ' ' + player.uniqueid + " \"" + player.name + '"';
+        QCOMPARE(found.join(" | "), given.value("finds"));
     }
 
     void addresses_data() { addCases("server-addresses.txt"); }

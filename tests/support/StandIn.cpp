@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QThread>
 #include <QUdpSocket>
 
 #include <csignal>
@@ -15,6 +16,7 @@ quint16 freePort()
 }
 
 StandIn::StandIn(const Case& given, quint16 port)
+    : log(textOf(given, "log"))
 {
     QDir(dir.path()).mkpath("tfc/maps");
     writeBytes(dir.filePath("tfc/maps/well.bsp"), "");
@@ -26,6 +28,8 @@ StandIn::StandIn(const Case& given, quint16 port)
         environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(dir.path());
+    if (!log.isEmpty())
+        process.setStandardOutputFile(log, QIODevice::Append);
     process.setChildProcessModifier([] { setsid(); }); // a group of its own, restarted servers included
     const QString arguments
         = given.contains("arguments") ? textOf(given, "arguments") : "-game tfc -port <port> +map 2fort -maxplayers 16";
@@ -33,7 +37,14 @@ StandIn::StandIn(const Case& given, quint16 port)
     group = pid_t(process.processId());
     static const QRegularExpression serving("Server IP address ([0-9.]+):");
     QRegularExpressionMatch match;
-    while (!(match = serving.match(QString::fromUtf8(printed()))).hasMatch() && process.waitForReadyRead(5000)) { }
+    const auto waitForOutput = [this] {
+        if (log.isEmpty())
+            return process.waitForReadyRead(5000);
+        QThread::msleep(10);
+        return process.state() != QProcess::NotRunning;
+    };
+    for (int wait = 0;
+         !(match = serving.match(QString::fromUtf8(printed()))).hasMatch() && wait < 500 && waitForOutput(); ++wait) { }
     address = {QHostAddress(match.captured(1)), port};
 }
 
@@ -46,6 +57,8 @@ StandIn::~StandIn()
 
 QByteArray StandIn::printed()
 {
+    if (!log.isEmpty())
+        return output = QFile::exists(log) ? readBytes(log) : QByteArray();
     output += process.readAllStandardOutput();
     return output;
 }

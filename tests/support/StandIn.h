@@ -8,12 +8,13 @@
 
 #include <sys/types.h>
 
-// A port of loopback that nothing uses at the moment.
+// A port of loopback that nothing uses now.
 quint16 freePort();
 
 // The stand-in server on a free port of loopback, in a server folder of its own, with the
 // environment of `serves`, the arguments of `arguments` and the remote console password of
-// `rcon_password` in a case. It is started in a process group of its own, which it ends with.
+// `rcon_password` in a case; its standard output goes to the file of `log` when a case gives one,
+// as the server's goes to its log.
 class StandIn {
 public:
     explicit StandIn(const Case& given = {}, quint16 port = freePort());
@@ -27,4 +28,5 @@ public:
     pid_t group = 0;
     ServerAddress address;
     QByteArray output;
+    QString log;
 };

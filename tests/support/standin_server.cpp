@@ -18,10 +18,14 @@
 //   STANDIN_RESTART        1: plays hlds_run, starting the server again in the same process group
 //                          each time it quits
 //   STANDIN_IGNORE_TERM    1: ignores SIGTERM
+//   STANDIN_BLOCK_OUTPUT   1: once serving, writes its output in blocks, as the C library writes the
+//                          engine's to a file, not at each print
+//   STANDIN_FLOOD          N: prints N numbered lines a second while serving
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QNetworkDatagram>
@@ -63,10 +67,13 @@ QByteArray little(auto number)
     return bytes;
 }
 
+bool blockOutput = false;
+
 void print(const QByteArray& text)
 {
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    std::fflush(stdout);
+    if (!blockOutput)
+        std::fflush(stdout);
 }
 
 QByteArray argumentAfter(const QStringList& arguments, const QString& name, const QByteArray& otherwise)
@@ -117,13 +124,19 @@ public:
         return false;
     }
 
-    // Answers until `quit` or the deadline.
+    // Answers until `quit` or the deadline, printing the flood of lines meanwhile.
     void serve(QDeadlineTimer deadline)
     {
-        while (!quitting && !deadline.hasExpired()) {
-            socket.waitForReadyRead(int(deadline.remainingTime()));
+        const qint64 flood = qEnvironmentVariableIntValue("STANDIN_FLOOD");
+        QElapsedTimer clock;
+        clock.start();
+        for (qint64 printed = 0; !quitting && !deadline.hasExpired();) {
+            socket.waitForReadyRead(
+                int(flood ? std::min<qint64>(deadline.remainingTime(), 5) : deadline.remainingTime()));
             while (socket.hasPendingDatagrams())
                 answer(socket.receiveDatagram());
+            for (; printed < flood * clock.elapsed() / 1000; ++printed)
+                print(format("Flood line %08lld: the quick brown fox jumps over the lazy dog\n", printed + 1));
         }
     }
 
@@ -260,6 +273,8 @@ private:
             map = argument;
         else if (verb == "kick" && argument == "#")
             players.removeIf([&](const Player& player) { return player.userid == words.value(2).toInt(); });
+        else if (verb == "banid" && words.value(3) == "kick")
+            players.removeIf([&](const Player& player) { return player.uniqueid == words.value(2); });
         quitting = (verb == "quit" || verb == "exit") && words.size() == 1;
         print(prints.join()); // the engine's console shows the output too
         QByteArray buffer;
@@ -372,6 +387,7 @@ int main(int argc, char* argv[])
         Server server(arguments, configBytes);
         if (!server.open())
             return 1;
+        blockOutput = qgetenv("STANDIN_BLOCK_OUTPUT") == "1";
         server.serve(deadline);
     }
     std::fputs("Stand-in dedicated server ends.\n", stderr);

@@ -12,6 +12,7 @@
 #include "ui/Form8.h"
 #include "ui/Form9.h"
 #include "ui/MessageBox.h"
+#include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
 
 #include <QAbstractButton>
@@ -47,12 +48,17 @@ ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
             (asItStands ? "" : "Not as it stands: ") + kinds.value(box.icon(), "No icon") + ": " + box.text());
         return box.icon() == QMessageBox::Question ? answer : QMessageBox::Ok;
     });
+    interceptNumbersForTests([this](const QString& question) {
+        messages.append("Number: " + question);
+        return number;
+    });
 }
 
 ProgramUnderTest::~ProgramUnderTest()
 {
     forms.reset();
     interceptMessagesForTests({});
+    interceptNumbersForTests({});
 }
 
 Form1* ProgramUnderTest::start()
@@ -73,7 +79,7 @@ QWidget* ProgramUnderTest::open(const QString& form)
     static const QMap<QString, QWidget* (*)(Forms&)> openers{{"Form1", &show<Form1>}, {"Form2", &show<Form2>},
         {"Form3", &show<Form3>}, {"Form4", &show<Form4>}, {"Form5", &show<Form5>}, {"Form6", &show<Form6>},
         {"Form7", &show<Form7>}, {"Form8", &show<Form8>}, {"Form9", &show<Form9>}, {"Form10", &show<Form10>},
-        {"ServerPort", &show<ServerPort>}};
+        {"ServerPort", &show<ServerPort>}, {"ServerConsole", &show<ServerConsole>}};
     QWidget* window = openers.value(form)(*forms);
     if (!QTest::qWaitForWindowActive(window))
         qWarning() << form << "did not become active";

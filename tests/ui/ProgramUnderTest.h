@@ -17,7 +17,8 @@ class Form1;
 
 // Quillmont's windows on a server folder of their own in a temporary folder, with tfc/default.tfc
 // holding the given bytes (none: no file), and a server port of their own that nothing uses. Messages to the operator
-// are collected, not shown, as their icon and text ("Warning: Cannot write ..."); questions get the preset answer.
+// are collected, not shown, as their icon and text ("Warning: Cannot write ..."); questions get the preset answer
+// (questions for a number show as "Number: ...").
 class ProgramUnderTest {
 public:
     explicit ProgramUnderTest(const std::optional<QByteArray>& defaultTfc = factoryFullLayout());
@@ -38,6 +39,7 @@ public:
     std::unique_ptr<Forms> forms;
     QStringList messages;
     QMessageBox::StandardButton answer = QMessageBox::Yes;
+    std::optional<int> number; // the answer to a question for a number; nothing: Cancel
 };
 
 // A control of a window, found by its name; the test stops at once if it is not there.

@@ -178,7 +178,7 @@ private Q_SLOTS:
                 "menuRestrictions=Class Restriction opens Form2", "menuDamage=Team Damage Settings opens Form3",
                 "menuScoring=Scoring and Team Settings opens Form7", "menuCheats=Cheats opens Form5",
                 "menuServer=&Server", "menuStart=Start Server", "menuStop=Stop Server (greyed)",
-                "menuRestart=Restart Server (greyed)", "blankServer=", "menuConsole=Server Console (greyed)",
+                "menuRestart=Restart Server (greyed)", "blankServer=", "menuConsole=Server Console opens ServerConsole",
                 "menuPort=Server Port... opens ServerPort", "menuHelp=&Help", "menuAbout=About opens Form8"}));
     }
 };

@@ -90,6 +90,8 @@ private Q_SLOTS:
         ProgramUnderTest program(settingsFileWith(lines(given.value("tfc"))));
         if (given.contains("port"))
             setServerPort(program.folder, given.value("port").toUShort());
+        if (given.contains("log"))
+            writeBytes(program.path("server-console.log"), given.value("log").replace('|', '\n') + '\n');
         program.start();
         QImage actual;
         if (given.contains("message")) { // a message as the operator sees it, text and icon

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+// A player as the remote console's `status` lists them: the name as the bytes the server printed,
+// the user id that `kick # ID` takes, and the unique id that a ban holds ("STEAM_0:1:1234", or
+// "BOT" and "STEAM_ID_LAN" for players that have none a ban could hold).
+struct StatusPlayer {
+    QByteArray name;
+    int userid = 0;
+    QByteArray uniqueid;
+
+    bool operator==(const StatusPlayer&) const = default;
+};
+
+// The players of `status` output, in its order; lines that are not a player's are passed over.
+// The server prints each name in double quotes without escaping any it holds, so a name ends at
+// the last double quote that the rest of a player's line follows.
+QList<StatusPlayer> playersInStatus(QByteArrayView output);

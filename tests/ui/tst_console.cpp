@@ -1,0 +1,235 @@
+#include "ProgramUnderTest.h"
+#include "StandIn.h"
+#include "remote/RconClient.h"
+#include "remote/RemoteTimings.h"
+#include "ui/FolderSettings.h"
+#include "ui/Form1.h"
+#include "ui/ServerConsole.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTableWidget>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// "line 3-5" stands for the lines "line 3" to "line 5"; <x*N> for N times "x".
+QStringList expanded(const QString& lines)
+{
+    static const QRegularExpression range("^line (\\d+)-(\\d+)$"), repeat("<x\\*(\\d+)>");
+    QStringList all;
+    for (QString line : lines.split('|', Qt::SkipEmptyParts)) {
+        if (const QRegularExpressionMatch match = repeat.match(line); match.hasMatch())
+            line.replace(match.captured(0), QString(match.captured(1).toInt(), 'x'));
+        const QRegularExpressionMatch numbered = range.match(line);
+        for (int n = numbered.captured(1).toInt(); numbered.hasMatch() && n <= numbered.captured(2).toInt(); ++n)
+            all << "line " + QString::number(n);
+        if (!numbered.hasMatch())
+            all << line;
+    }
+    return all;
+}
+
+QByteArray linesOf(const QStringList& lines)
+{
+    return lines.isEmpty() ? QByteArray() : (lines.join('\n') + '\n').toUtf8();
+}
+
+// Addresses of loopback with their port as <port>.
+QStringList portless(QStringList lines)
+{
+    static const QRegularExpression port("127\\.0\\.0\\.1:\\d+");
+    return lines.replaceInStrings(port, "127.0.0.1:<port>");
+}
+
+// What the view shows from the first command or remote console line on.
+QStringList shown(const QWidget* console, bool fromFirstCommand)
+{
+    const QStringList lines = portless(child<QPlainTextEdit>(console, "outputView")->toPlainText().split('\n'));
+    const auto first = std::find_if(lines.begin(), lines.end(),
+        [](const QString& line) { return line.startsWith("> ") || line.startsWith("Rcon from"); });
+    return fromFirstCommand ? QStringList(first, lines.end()) : lines;
+}
+
+QStringList playersIn(const QWidget* console)
+{
+    const auto* table = child<QTableWidget>(console, "playersTable");
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row)
+        rows << QStringList{table->item(row, 0)->text(), table->item(row, 1)->text(), table->item(row, 2)->text()}.join(
+            ' ');
+    return rows;
+}
+
+// The commands the stand-in ran, from the lines it printed after "Rcon from".
+QStringList received(const QByteArray& printed)
+{
+    static const QRegularExpression command("(?:^|\n)Rcon from [^\n]*\nrcon \\d+ \"[^\"]*\" ([^\n]*)");
+    QStringList commands;
+    for (const QRegularExpressionMatch& match : command.globalMatch(QString::fromUtf8(printed)))
+        commands << match.captured(1);
+    return commands;
+}
+
+// The log as the server writes it: appended to, or begun anew in one of the ways a log is.
+void changeLog(const QString& log, const QString& how, const QStringList& lines)
+{
+    if (how == "truncate" || how == "replace" || how == "rotate") {
+        const QString renamed = log + (how == "rotate" ? ".1" : ".old");
+        QVERIFY(how == "truncate" ? QFile(log).resize(0) : QFile::rename(log, renamed));
+        writeBytes(log, linesOf(lines));
+        if (how == "replace")
+            QFile::remove(renamed);
+        return;
+    }
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(linesOf(lines));
+}
+
+} // namespace
+
+class ConsoleTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { setRemoteTimings({.quiet = 100ms, .noAnswer = 1000ms, .players = 1000ms}); }
+
+    void cleanup() { verifyNoWindowLeft(); }
+
+    // Each use as console-uses.txt says, against the stand-in on loopback.
+    void use_data() { addCases("console-uses.txt"); }
+
+    void use()
+    {
+        QFETCH(Case, given);
+        ProgramUnderTest program;
+        const QString log = program.path("server-console.log");
+        QDir().mkpath(program.path("tfc/maps"));
+        writeBytes(program.path("tfc/maps/well.bsp"), "");
+        writeBytes(program.path("tfc/server.cfg"), "rcon_password \"" + given.value("password", "secret") + "\"\r\n");
+        if (given.contains("log"))
+            writeBytes(log, linesOf(expanded(textOf(given, "log"))));
+        const QByteArray runs = given.value("server", "ours");
+        Case serves = given;
+        if (runs == "ours")
+            serves.insert("log", log.toUtf8());
+        std::optional<StandIn> server;
+        if (runs != "none")
+            server.emplace(serves, runs == "ours" ? serverPort(program.folder) : freePort());
+        const auto placed = [&](QString text) {
+            return text.replace("<folder port>", QString::number(serverPort(program.folder)))
+                .replace("<port>", QString::number(server ? server->address.port : 0));
+        };
+        Form1* main = program.start();
+        const auto open = [&] {
+            child<QAction>(main, "menuConsole")->trigger();
+            return program.forms->loaded<ServerConsole>();
+        };
+        QWidget* console = open();
+
+        for (const QString& step : listOf(given, "do")) {
+            const QString what = step.section('=', 0, 0), value = placed(step.section('=', 1));
+            if (what == "click")
+                click(console, value);
+            else if (what == "key")
+                QTest::keyClick(child(console, "commandBox"), value == "Up" ? Qt::Key_Up : Qt::Key_Down);
+            else if (what == "answer")
+                program.answer = value == "No" ? QMessageBox::No : QMessageBox::Yes;
+            else if (what == "minutes")
+                program.number = value == "cancel" ? std::nullopt : std::optional(value.toInt());
+            else if (what == "select") {
+                auto* table = child<QTableWidget>(console, "playersTable");
+                QTRY_VERIFY_WITH_TIMEOUT(!table->findItems(value, Qt::MatchExactly).isEmpty(), 2000);
+                table->selectRow(table->findItems(value, Qt::MatchExactly).first()->row());
+            } else if (what == "other") {
+                RconClient other(server->address);
+                bool replied = false;
+                connect(&other, &RconClient::replied, [&replied] { replied = true; });
+                QVERIFY(!other.send("secret", value.toUtf8()));
+                QTRY_VERIFY_WITH_TIMEOUT(replied, 2000);
+            } else if (what == "reopen") {
+                QTRY_VERIFY_WITH_TIMEOUT(!shown(console, false).last().startsWith("> "), 2000);
+                console->close();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                console = open();
+            } else if (QStringList{"append", "truncate", "replace", "rotate"}.contains(what)) {
+                const QStringList lines = expanded(value.split(',').join('|'));
+                changeLog(log, what, lines);
+                QTRY_COMPARE_WITH_TIMEOUT(shown(console, false).last(), lines.last(), 2000);
+            } else {
+                operate(console, {what + '=' + expanded(value).join("")});
+            }
+            QCoreApplication::processEvents(); // as quick as an operator, not quicker
+        }
+
+        const auto expected = [&] {
+            const QByteArray printed = server ? server->printed() : QByteArray();
+            const qsizetype output = printed.indexOf('\n', printed.lastIndexOf("\nrcon ") + 1) + 1;
+            const QString shows = textOf(given, "shows").replace("<printed>", printed.mid(output).trimmed());
+            return portless(expanded(shows).join('\n').split('\n'));
+        };
+        const bool fromCommand = server.has_value();
+        if (given.contains("shows"))
+            QTRY_COMPARE_WITH_TIMEOUT(shown(console, fromCommand), expected(), 2000);
+        if (given.contains("players"))
+            QTRY_COMPARE_WITH_TIMEOUT(playersIn(console), listOf(given, "players"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(program.messages, listOf(given, "messages"), 2000);
+        QTest::qWait(300); // a reply or an echo that would come twice has come by now
+        if (given.contains("shows"))
+            QCOMPARE(shown(console, fromCommand), expected());
+        QCOMPARE(program.messages, listOf(given, "messages"));
+        const QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Quillmont", "Quillmont");
+        QVERIFY(!QFile::exists(settings.fileName()) || !readBytes(settings.fileName()).contains("secret"));
+        QCOMPARE(statesOf(console, placed(textOf(given, "states")).split('|', Qt::SkipEmptyParts)),
+            placed(textOf(given, "states")).split('|', Qt::SkipEmptyParts));
+        if (!server)
+            return;
+        if (given.contains("received"))
+            QCOMPARE(received(server->printed()), expanded(textOf(given, "received")));
+        for (const QString& line : listOf(given, "logs"))
+            QVERIFY2(server->printed().split('\n').contains(line.toUtf8()), qPrintable(line));
+        for (const QString& count : listOf(given, "prints")) {
+            const QString start = count.section('=', 0, 0);
+            QCOMPARE(start + '=' + QString::number(server->linesStartingWith(start.toUtf8())), count);
+        }
+    }
+
+    // Every control named for a screen reader by its label, reached by Tab in order; the window
+    // resizable, and as large as it was left.
+    void reachableAndLabelled()
+    {
+        ProgramUnderTest program;
+        QWidget* console = program.open("ServerConsole");
+        QCOMPARE(console->windowTitle(), "Server Console");
+        QVERIFY(console->minimumSize() != console->maximumSize());
+        QStringList reached;
+        QWidget* control = child(console, "serverBox");
+        control->setFocus();
+        do {
+            // The label that names it, where the platform says so by a relation, or its name.
+            const QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+            const auto labels = reader->relations(QAccessible::Label);
+            reached << control->objectName() + ": "
+                    + (labels.isEmpty() ? reader : labels.first().first)->text(QAccessible::Name);
+            do
+                control = control->nextInFocusChain();
+            while (!(control->focusPolicy() & Qt::TabFocus) || control->objectName().isEmpty());
+        } while (control != child(console, "serverBox"));
+        QCOMPARE(reached,
+            QStringList({"serverBox: Server", "passwordBox: Password", "outputView: Output", "commandBox: Command",
+                "playersTable: Players", "kickButton: Kick", "banButton: Ban\u2026", "mapBox: Map",
+                "changeMapButton: Change Map"}));
+        console->resize(900, 700);
+        console->close();
+        QCOMPARE(program.open("ServerConsole")->size(), QSize(900, 700));
+        program.forms->unloadAll();
+    }
+};
+
+QUILLMONT_UI_TEST_MAIN(ConsoleTest)
+#include "tst_console.moc"
