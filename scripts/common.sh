@@ -21,10 +21,11 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y "${missing[@]}"
 }
 
-# build <folder> [cmake options...]: configures and builds with warnings as errors.
+# build <folder> [cmake options...]: configures and builds with warnings as errors; a release build
+# unless told otherwise, since the sanitizer build is the one with debugging information.
 build() {
     local folder=$1
     shift
-    cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
     cmake --build "$folder"
 }
