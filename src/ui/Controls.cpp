@@ -188,6 +188,11 @@ void takeSwitches(const QWidget* form, std::span<const Switch> switches, ServerS
     }
 }
 
+bool isDigits(const QString& text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 void rememberShown(QWidget* control)
 {
     control->setProperty(shownOnLoad, shownState(control));

@@ -67,6 +67,9 @@ template <typename Widget> Widget* control(const QWidget* form, const char* name
     return widget;
 }
 
+// Whether typed text is a whole number written in ASCII digits, one or more of them.
+bool isDigits(const QString& text);
+
 // Copies the text of every text box in the list into its field, verbatim.
 void takeTextBoxes(const QWidget* form, std::span<const Caption> captions, ServerSettings& settings);
 

@@ -17,13 +17,13 @@ QString keyOf(const QString& serverFolder, const char* name)
         + QLatin1StringView(name);
 }
 
+} // namespace
+
 QSettings programSettings()
 {
     return QSettings(
         QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmont"), QStringLiteral("Quillmont"));
 }
-
-} // namespace
 
 quint16 serverPort(const QString& serverFolder)
 {

@@ -3,8 +3,13 @@
 #include <QSize>
 #include <QStringList>
 
-// What Quillmont remembers of each server folder in its own settings file, beside the folder used
-// last.
+class QSettings;
+
+// Quillmont's own settings file: the server folder used last, and what it remembers of each
+// server folder.
+QSettings programSettings();
+
+// What Quillmont remembers of each server folder.
 
 // The port the folder's server is started on and asked on; 27015 until another is chosen.
 quint16 serverPort(const QString& serverFolder);

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QPushButton>
 
-#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -115,9 +114,7 @@ std::optional<QString> storedLimit(const QString& shown)
         if (shown == QLatin1StringView(limit.shown))
             return QString::fromLatin1(limit.stored);
     }
-    const bool digits
-        = !shown.isEmpty() && std::all_of(shown.begin(), shown.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    return digits ? std::optional(shown) : std::nullopt;
+    return isDigits(shown) ? std::optional(shown) : std::nullopt;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ui/ServerFolder.h"
 
+#include "ui/FolderSettings.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QSettings>
@@ -9,12 +11,6 @@ namespace {
 std::function<QString()> folderAnswer;
 
 const QString lastServerFolder = QStringLiteral("lastServerFolder");
-
-QSettings programSettings()
-{
-    return QSettings(
-        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmont"), QStringLiteral("Quillmont"));
-}
 
 QString askForServerFolder()
 {

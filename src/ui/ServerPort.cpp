@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <algorithm>
 #include <array>
 
 namespace {
@@ -37,11 +36,9 @@ constexpr auto labels = std::to_array<LabelFor>({
 // A port in digits, 1 to 65535; nothing for any other text.
 std::optional<quint16> portOf(const QString& text)
 {
-    const bool digits
-        = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     bool ok = false;
     const uint port = text.toUInt(&ok);
-    return digits && ok && port >= 1 && port <= 0xFFFF ? std::optional(quint16(port)) : std::nullopt;
+    return isDigits(text) && ok && port >= 1 && port <= 0xFFFF ? std::optional(quint16(port)) : std::nullopt;
 }
 
 } // namespace
