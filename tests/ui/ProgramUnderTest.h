@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,13 +65,16 @@ void click(const QWidget* window, const QString& button);
 // Lets destroyed windows go, then checks that no window is left over.
 void verifyNoWindowLeft();
 
-// The application every UI test runs in: the program's own look and icon, and a cursor that does
-// not blink.
+// The application every UI test runs in: the program's own look and icon, a cursor that does not
+// blink, and a settings file of its own, so that test programs running side by side, and their
+// runs one after another, never see each other's ports and histories.
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
         QStandardPaths::setTestModeEnabled(true);                                                                      \
+        const QTemporaryDir settingsFolder;                                                                            \
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());                         \
         applyLookAndFeel();                                                                                            \
         applyProgramIcon();                                                                                            \
         QApplication::setCursorFlashTime(0);                                                                           \

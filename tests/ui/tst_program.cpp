@@ -22,14 +22,16 @@
 
 namespace {
 
-// Quillmont itself, started as the operator starts it, with its remembered folder kept apart.
-// Without a display, the program needs the offscreen platform to show its window at all.
+// Quillmont itself, started as the operator starts it, with its remembered folder and the sockets
+// by which it finds itself kept apart (a program killed leaves its socket behind). Without a
+// display, the program needs the offscreen platform to show its window at all.
 QProcess* startQuillmont(
     const QStringList& arguments, const QString& configFolder, QObject* parent, const char* platform = "offscreen")
 {
     auto* quillmont = new QProcess(parent);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", configFolder);
+    environment.insert("TMPDIR", configFolder);
     environment.insert("QT_QPA_PLATFORM", platform);
     environment.remove("DISPLAY");
     quillmont->setProcessEnvironment(environment);
