@@ -165,8 +165,8 @@ std::optional<int> playersInsteadOf(const QString& maxplayers)
     int leading = 0;
     for (qsizetype i = 0; i < digits && leading <= mostPlayers; ++i)
         leading = leading * 10 + maxplayers[i].digitValue();
-    const bool asItStands = digits > 0 && digits == maxplayers.size();
-    if (asItStands && leading >= fewestPlayers && leading <= mostPlayers)
+    const bool onlyDigits = digits == maxplayers.size();
+    if (onlyDigits && leading >= fewestPlayers && leading <= mostPlayers)
         return std::nullopt;
     if (leading < fewestPlayers)
         return playersWhenTooFew;

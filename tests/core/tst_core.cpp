@@ -2,6 +2,7 @@
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
+#include "launch/LogFollower.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerRecord.h"
 #include "settings/FactorySettings.h"
@@ -415,23 +416,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("runs");
-        QTest::newRow("as recorded") << "" << true;
-        QTest::newRow("another start") << "start" << false;
-        QTest::newRow("another boot") << "boot" << false;
-        QTest::newRow("ended") << "end" << false;
-        QTest::newRow("unreadable") << "garbage" << false;
+        QTest::addColumn<quint16>("port");
+        QTest::newRow("as recorded") << "" << true << quint16(27016);
+        QTest::newRow("the highest port") << "" << true << quint16(65535);
+        QTest::newRow("another start") << "start" << false << quint16(27016);
+        QTest::newRow("another boot") << "boot" << false << quint16(27016);
+        QTest::newRow("ended") << "end" << false << quint16(27016);
+        QTest::newRow("unreadable") << "garbage" << false << quint16(27016);
     }
 
     void serverRecords()
     {
         QFETCH(QString, change);
         QFETCH(bool, runs);
+        QFETCH(quint16, port);
         qint64 processId = 0;
         QVERIFY(QProcess::startDetached("sleep", {"30"}, {}, &processId));
         std::optional<ServerRecord> record = recordOfProcess(processId);
         QVERIFY(record && record->sessionId != processId); // a session of its own, begun by another process
         record->startedAt = QDateTime::currentDateTime();
-        record->port = 27016;
+        record->port = port;
         record->commandLine = "/srv/a b/hlds_run -game tfc\n -maxplayers 20";
         record->password = QByteArray("p\"w\xe9\n", 5);
         if (change == "start")
@@ -456,6 +460,21 @@ private Q_SLOTS:
         QCOMPARE(read && serverRuns(*read), runs);
         endServerGroup(*record, true);
         QTRY_VERIFY_WITH_TIMEOUT(!serverGroupRuns(*record), 2000);
+    }
+
+    // A log cut back while the server is in the middle of a line begins anew: what there was of
+    // that line is not put before the first line written after the cut.
+    void logCutMidLine()
+    {
+        QTemporaryDir folder;
+        const QString log = folder.filePath("server-console.log");
+        writeBytes(log, "one\ncut in the mid");
+        LogFollower follower(log);
+        QStringList shown;
+        connect(&follower, &LogFollower::linesRead, [&shown](const QStringList& lines) { shown += lines; });
+        follower.start();
+        writeBytes(log, "two\n");
+        QTRY_COMPARE_WITH_TIMEOUT(shown, QStringList({"one", "two"}), 2000);
     }
 
     // Each case saved twice: the message, and every file of the folder after each save.

@@ -111,6 +111,7 @@ private Q_SLOTS:
             QObject runningOn; // a program that goes on is stopped, and so told apart
             QTimer::singleShot(2000, &runningOn, [] { QCoreApplication::exit(99); });
             QCOMPARE(runQuillmont(path(textOf(given, "argument")), path(textOf(given, "program"))), 0);
+            QCOMPARE(QCoreApplication::applicationName(), "Quillmont"); // as desktops and screen readers name it
             QDir::setCurrent(workingFolder);
             QCOMPARE(QApplication::topLevelWidgets(), QWidgetList());
             QCOMPARE(filesUnder(folders.path()), before);
