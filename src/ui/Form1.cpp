@@ -156,6 +156,9 @@ Form1::Form1(Forms& registry)
     state->setObjectName(QStringLiteral("serverState"));
     state->setTextFormat(Qt::PlainText);
     state->setAccessibleName(QStringLiteral("Server"));
+    // The window keeps the height it is centred with, whatever the line comes to say.
+    state->setText(watch.status());
+    state->setFixedHeight(state->sizeHint().height());
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(state, 1);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
