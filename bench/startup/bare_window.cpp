@@ -1,5 +1,6 @@
-// The main window's controls, captions and menus on a plain QMainWindow: Qt's own style, font and
-// icon, no settings read, nothing else. What a window like Quillmont's costs Qt alone.
+// The main window's controls, captions, menus and status line on a plain QMainWindow: Qt's own
+// style, font and icon, no settings read, nothing else. What a window like Quillmont's costs Qt
+// alone.
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -10,6 +11,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 
 namespace {
 
@@ -48,10 +50,12 @@ const Control controls[] = {
     {"button", "Exit", 200, 216, 81, 25},
 };
 
-const char* const menus[][6] = {
-    {"&File", "Open...", "Save As...", "Default Settings", "-", "Exit"},
-    {"&Options", "Game Physics", "Class Restriction", "Team Damage Settings", "Scoring and Team Settings", "Cheats"},
-    {"&Help", "About", nullptr, nullptr, nullptr, nullptr},
+const char* const menus[][7] = {
+    {"&File", "Open...", "Save As...", "Default Settings", "-", "Exit", nullptr},
+    {"&Options", "Game Physics", "Class Restriction", "Team Damage Settings", "Scoring and Team Settings", "Cheats",
+        nullptr},
+    {"&Server", "Start Server", "Stop Server", "Restart Server", "-", "Server Console", "Server Port..."},
+    {"&Help", "About", nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 // clang-format on
 
@@ -93,13 +97,15 @@ int main(int argc, char* argv[])
     }
     for (const auto& menu : menus) {
         QMenu* shown = window.menuBar()->addMenu(QString::fromLatin1(menu[0]));
-        for (int entry = 1; entry < 6 && menu[entry]; ++entry) {
+        for (int entry = 1; entry < 7 && menu[entry]; ++entry) {
             if (QByteArray(menu[entry]) == "-")
                 shown->addSeparator();
             else
                 shown->addAction(QString::fromLatin1(menu[entry]));
         }
     }
+    window.statusBar()->setSizeGripEnabled(false);
+    window.statusBar()->addWidget(new QLabel(QStringLiteral("No server running")), 1);
     window.layout()->setSizeConstraint(QLayout::SetFixedSize);
     window.show();
     return QApplication::exec();

@@ -4,6 +4,7 @@
 #include "remote/ServerLimits.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 
 namespace {
 
@@ -18,6 +19,9 @@ ServerSocket::ServerSocket(const ServerAddress& server, QObject* parent)
 {
     noAnswer.setSingleShot(true);
     silence.setSingleShot(true);
+    // The game server's protocols go to it directly: no proxy carries them, and asking the system
+    // for one starts its proxy library, half a megabyte, before the first query.
+    socket.setProxy(QNetworkProxy::NoProxy);
     connect(&socket, &QUdpSocket::readyRead, this, &ServerSocket::readDatagrams);
     connect(&noAnswer, &QTimer::timeout, this, [this] {
         Q_EMIT failed({RemoteProblem::NoAnswer, QStringLiteral("No answer from the server %1.").arg(address.text())});
