@@ -4,7 +4,7 @@
 
 #include "remote/QueryClient.h"
 #include "remote/RemoteTimings.h"
-#include "remote/ServerRequests.h"
+#include "remote/RequestPackets.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
