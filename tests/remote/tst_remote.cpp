@@ -104,9 +104,12 @@ QByteArray describe(const ServerRequest& request)
 {
     if (request.failure())
         return "fails " + request.failure()->message.toUtf8();
-    if (const auto* rcon = qobject_cast<const RconRequest*>(&request))
-        return ("reply " + rcon->command() + ": " + rcon->output()).chopped(rcon->output().isEmpty())
+    if (const auto* rcon = qobject_cast<const RconRequest*>(&request)) {
+        const QByteArray& output = rcon->output();
+        const QByteArray shown = output.size() > 4096 ? "<" + QByteArray::number(output.size()) + " bytes>" : output;
+        return ("reply " + rcon->command() + ": " + shown).chopped(output.isEmpty())
             + (rcon->cutShort() ? " (cut short)" : "");
+    }
     const auto& query = static_cast<const QueryRequest&>(request);
     return query.question() == QueryRequest::Question::Info ? describe(query.info()) : describe(query.players());
 }

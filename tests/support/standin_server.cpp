@@ -21,12 +21,14 @@
 //   STANDIN_BLOCK_OUTPUT   1: once serving, writes its output in blocks, as the C library writes the
 //                          engine's to a file, not at each print
 //   STANDIN_FLOOD          N: prints N numbered lines a second while serving
-//   STANDIN_LATE           VERB:MS: answers the remote console command VERB MS milliseconds late
-//   STANDIN_ENDLESS        VERB: after its answer to VERB, sends one more piece of output every 250 ms
+//   STANDIN_LATE           VERB:MS,...: answers the remote console command VERB MS milliseconds late
+//   STANDIN_ENDLESS        VERB:MS:BYTES: after its answer to VERB, sends a piece of output of BYTES
+//                          "x" (none: empty) every MS milliseconds, without end
 //   STANDIN_FRAGMENTS      VERB: answers VERB with the first of two fragments only, every 250 ms
 //   STANDIN_DUPLICATE      1: sends every challenge twice
-//   STANDIN_EXEC           "fails": `exec server.cfg` cannot read the file; "keeps NAME,NAME": it runs
-//                          the file but leaves those settings as they were
+//   STANDIN_EXEC           "fails": `exec server.cfg` cannot read the file; "keeps:NAME,NAME": it runs
+//                          the file but leaves those settings as they were; "forgets:NAME,NAME": it
+//                          knows no such settings (as the engine ignores names it does not register)
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -176,13 +178,22 @@ private:
         later.removeIf([](const Later& packet) { return packet.everyMs == 0 && packet.due.hasExpired(); });
     }
 
-    // The verb of a test switch "VERB" or "VERB:NUMBER", and its number.
-    static std::pair<QByteArray, int> switchOf(const char* name)
+    // The numbers a test switch "VERB:N:N,VERB:N" gives a verb; nothing when it names another.
+    static std::optional<QList<int>> switchFor(const char* name, const QByteArray& verb)
     {
-        const QByteArrayList parts = qgetenv(name).split(':');
-        return {parts.value(0), parts.value(1).toInt()};
+        for (const QByteArray& entry : qgetenv(name).split(',')) {
+            const QByteArrayList parts = entry.split(':');
+            if (parts.first() != verb || verb.isEmpty())
+                continue;
+            QList<int> numbers;
+            for (const QByteArray& number : parts.mid(1))
+                numbers.append(number.toInt());
+            return numbers << 0 << 0;
+        }
+        return std::nullopt;
     }
 
+    // Reads the settings, all but those it keeps as they were.
     void readConfig(const QByteArray& config, const QByteArrayList& kept = {})
     {
         for (const QByteArray& line : config.split('\n')) {
@@ -311,11 +322,18 @@ private:
             prints = status();
         else if (words.size() == 1 && settings.contains(verb))
             prints.append("\"" + verb + "\" is \"" + settings.value(verb) + "\"\n");
+        else if (settings.contains(verb)) // only the first word is the value
+            settings.insert(verb, QByteArray(argument).replace('"', ""));
         else if (verb == "exec" && argument == "server.cfg") {
             QFile config(QStringLiteral("tfc/server.cfg"));
-            if (exec != "fails" && config.open(QIODevice::ReadOnly))
-                readConfig(config.readAll(), exec.mid(6).split(','));
-            else
+            if (exec != "fails" && config.open(QIODevice::ReadOnly)) {
+                const QByteArrayList named = exec.mid(exec.indexOf(':') + 1).split(',');
+                readConfig(config.readAll(), named);
+                for (const QByteArray& name : named) {
+                    if (exec.startsWith("forgets:"))
+                        settings.remove(name);
+                }
+            } else
                 prints.append("couldn't exec server.cfg\n");
         } else if (verb == "changelevel" && words.size() == 1)
             prints.append("changelevel <levelname> : continue game on a new level\n");
@@ -344,18 +362,18 @@ private:
     // of a split packet that never comes whole.
     void deliver(const QByteArray& verb, const QByteArrayList& packets, const QNetworkDatagram& to)
     {
-        const auto [late, delay] = switchOf("STANDIN_LATE");
-        const QByteArray fragmented = qgetenv("STANDIN_FRAGMENTS");
-        if (verb == fragmented)
+        if (switchFor("STANDIN_FRAGMENTS", verb))
             return sendLater("\xfe\xff\xff\xff" + little(sequence++) + char(0x02) + packets.first(), to, 0, 250);
+        const std::optional<QList<int>> late = switchFor("STANDIN_LATE", verb);
         for (const QByteArray& packet : packets) {
-            if (verb == late)
-                sendLater(packet, to, delay);
+            if (late)
+                sendLater(packet, to, late->at(0));
             else
                 send(packet, to);
         }
-        if (verb == qgetenv("STANDIN_ENDLESS"))
-            sendLater(header + "lmore\n" + QByteArray(2, '\0'), to, 250, 250);
+        if (const std::optional<QList<int>> endless = switchFor("STANDIN_ENDLESS", verb))
+            sendLater(header + 'l' + QByteArray(endless->at(1), 'x') + QByteArray(2, '\0'), to, endless->at(0),
+                endless->at(0));
     }
 
     QByteArrayList status() const

@@ -52,8 +52,8 @@ template <typename Widget = QWidget> Widget* child(const QWidget* window, const 
     return widget;
 }
 
-// The controls' states as "Name=state", for each "Name=..." given: a text box's or list's text,
-// "on" or "off" for a check box or an option button; "Name[]=" gives a list's entries.
+// The controls' states as "Name=state", for each "Name=..." given: a text box's, list's or label's
+// text, "on" or "off" for a check box or an option button; "Name[]=" gives a list's entries.
 QStringList statesOf(const QWidget* window, const QStringList& controls);
 
 // Works each control as the operator would, from "Name=state": types a text box's or list's

@@ -114,6 +114,8 @@ private Q_SLOTS:
         writeBytes(program.path("tfc/server.cfg"), "rcon_password \"" + given.value("password", "secret") + "\"\r\n");
         if (given.contains("log"))
             writeBytes(log, linesOf(expanded(textOf(given, "log"))));
+        if (given.contains("history"))
+            setConsoleHistory(program.folder, listOf(given, "history"));
         const QByteArray runs = given.value("server", "ours");
         Case serves = given;
         if (runs == "ours")
@@ -178,10 +180,10 @@ private Q_SLOTS:
         };
         const bool fromCommand = server.has_value();
         if (given.contains("shows"))
-            QTRY_COMPARE_WITH_TIMEOUT(shown(console, fromCommand), expected(), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(shown(console, fromCommand), expected(), 5000);
         if (given.contains("players"))
-            QTRY_COMPARE_WITH_TIMEOUT(playersIn(console), listOf(given, "players"), 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(program.messages, listOf(given, "messages"), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(playersIn(console), listOf(given, "players"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(program.messages, listOf(given, "messages"), 5000);
         QTest::qWait(300); // a reply or an echo that would come twice has come by now
         if (given.contains("shows"))
             QCOMPARE(shown(console, fromCommand), expected());
@@ -225,8 +227,8 @@ private Q_SLOTS:
         } while (control != child(console, "serverBox"));
         QCOMPARE(reached,
             QStringList({"serverBox: Server", "passwordBox: Password", "outputView: Output", "commandBox: Command",
-                "playersTable: Players on 127.0.0.1:" + QString::number(serverPort(program.folder)), "kickButton: Kick", "banButton: Ban\u2026", "mapBox: Map",
-                "changeMapButton: Change Map"}));
+                "playersTable: Players on 127.0.0.1:" + QString::number(serverPort(program.folder)), "kickButton: Kick",
+                "banButton: Ban\u2026", "mapBox: Map", "changeMapButton: Change Map"}));
         console->resize(900, 700);
         console->close();
         QCOMPARE(program.open("ServerConsole")->size(), QSize(900, 700));
