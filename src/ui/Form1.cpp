@@ -173,7 +173,8 @@ Form1::Form1(Forms& registry)
     auto* state = new QLabel(this);
     state->setObjectName(QStringLiteral("serverState"));
     state->setTextFormat(Qt::PlainText);
-    state->setAccessibleName(QStringLiteral("Server"));
+    // Named by its text, so that a screen reader reads it and hears of each change.
+    state->setAccessibleDescription(QStringLiteral("The state of this folder's server"));
     // The window keeps the height it is centred with, whatever the line comes to say.
     state->setText(watch.status());
     state->setFixedHeight(state->sizeHint().height());

@@ -1,6 +1,7 @@
 #include "StandIn.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 #include <QUdpSocket>
@@ -13,6 +14,15 @@ quint16 freePort()
     QUdpSocket probe;
     probe.bind(QHostAddress::LocalHost, 0);
     return probe.localPort();
+}
+
+void endServersIn(const QString& folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    for (const QString& process : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFileInfo("/proc/" + process + "/cwd").symLinkTarget() == canonical)
+            kill(process.toInt(), SIGKILL);
+    }
 }
 
 StandIn::StandIn(const Case& given, quint16 port)

@@ -11,6 +11,9 @@
 // A port of loopback that nothing uses now.
 quint16 freePort();
 
+// Every process that runs in the folder, the server and whatever it started, ends.
+void endServersIn(const QString& folder);
+
 // The stand-in server on a free port of loopback, in a server folder of its own, with the
 // environment of `serves`, the arguments of `arguments` and the remote console password of
 // `rcon_password` in a case; its standard output goes to the file of `log` when a case gives one,

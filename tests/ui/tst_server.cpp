@@ -18,16 +18,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Every process that runs in the folder, the server and whatever it started, ends.
-void endServersIn(const QString& folder)
-{
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    for (const QString& process : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (QFileInfo("/proc/" + process + "/cwd").symLinkTarget() == canonical)
-            kill(process.toInt(), SIGKILL);
-    }
-}
-
 // The status queries the stand-in has received, as it prints them.
 qsizetype queriesReceived(const QString& log)
 {
