@@ -1,3 +1,4 @@
+#include "OwnNetwork.h"
 #include "StandIn.h"
 #include "TestFiles.h"
 #include "remote/RconClient.h"
@@ -326,6 +327,25 @@ private Q_SLOTS:
         QCOMPARE(server.linesStartingWith("Packet from"), 29 + 1);
     }
 
+    // A broadcast address of a network of this computer's is refused by the system, and said so;
+    // nothing goes out to the whole network.
+    void broadcastRefused()
+    {
+        if (!networkIsOwn())
+            QSKIP("Giving loopback a network with a broadcast address needs a network of the test's own: run as root.");
+        QProcess ip;
+        ip.start("ip", {"address", "add", "127.1.2.3/24", "brd", "+", "dev", "lo"});
+        QVERIFY(ip.waitForFinished() && ip.exitCode() == 0);
+        const ServerAddress broadcast{QHostAddress("127.1.2.255"), freePort()};
+        QCOMPARE(ask(broadcast, {"info", "rcon status"}),
+            "fails Not sent: 127.1.2.255:" + QByteArray::number(broadcast.port)
+                + " is the broadcast address of a network of this computer, and Quillmont sends to one server at a "
+                  "time. | fails Not sent: 127.1.2.255:"
+                + QByteArray::number(broadcast.port)
+                + " is the broadcast address of a network of this computer, and Quillmont sends to one server at a "
+                  "time.");
+    }
+
     // What the stand-in does for the tests of stopping a server: a port in use, hlds_run's restart
     // after quit, SIGTERM ignored.
     void standInModes()
@@ -352,5 +372,11 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(RemoteTest)
+int main(int argc, char* argv[])
+{
+    useNetworkOfOwn();
+    QCoreApplication app(argc, argv);
+    RemoteTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_remote.moc"

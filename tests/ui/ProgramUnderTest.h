@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OwnNetwork.h"
 #include "TestFiles.h"
 #include "settings/ServerSettings.h"
 #include "ui/Forms.h"
@@ -65,12 +66,13 @@ void click(const QWidget* window, const QString& button);
 // Lets destroyed windows go, then checks that no window is left over.
 void verifyNoWindowLeft();
 
-// The application every UI test runs in: the program's own look and icon, a cursor that does not
-// blink, and a settings file of its own, so that test programs running side by side, and their
+// The application every UI test runs in: a network of its own where it may have one, the program's
+// own look and icon, a cursor that does not blink, and a settings file of its own, so that test programs running side by side, and their
 // runs one after another, never see each other's ports and histories.
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
+        useNetworkOfOwn();                                                                                             \
         QApplication app(argc, argv);                                                                                  \
         QStandardPaths::setTestModeEnabled(true);                                                                      \
         const QTemporaryDir settingsFolder;                                                                            \
