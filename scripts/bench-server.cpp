@@ -148,7 +148,7 @@ int main(int argc, char* argv[])
     const Spread bare = bareRoundTrips(answering), client = clientRoundTrips(answering);
     std::printf("Server query round trip on loopback, %d queries to the stand-in server:\n", roundTrips);
     std::printf("  bare socket (baseline)  median %.3f ms, 99th percentile %.3f ms\n", bare.median, bare.percentile99);
-    std::printf("  Quillmont's request    median %.3f ms, 99th percentile %.3f ms (%.2fx, %.2fx)\n", client.median,
+    std::printf("  Quillmont's request     median %.3f ms, 99th percentile %.3f ms (%.2fx, %.2fx)\n", client.median,
         client.percentile99, client.median / bare.median, client.percentile99 / bare.percentile99);
 
     setRemoteTimings({});
