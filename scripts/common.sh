@@ -2,8 +2,9 @@
 
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-liberation2)
 # The validators the install test runs on the desktop entry and the AppStream metadata, and the
-# X server and window manager the centring test runs under.
-TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox)
+# X server and window manager the centring test runs under; the library that has host names looked
+# up in a file of the tests' own.
+TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox libnss-wrapper)
 # What makes and checks the Debian package; CPack finds the program's libraries with file.
 PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream file)
 
