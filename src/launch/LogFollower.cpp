@@ -159,6 +159,8 @@ void LogFollower::readNew()
     }
 }
 
+// Reads on from where the last look ended; from a log grown too much since, the last lines of what
+// came.
 void LogFollower::readOn()
 {
     if (file_.size() - offset_ > mostGrowth)
