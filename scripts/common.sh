@@ -2,10 +2,11 @@
 
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-liberation2)
 # The validators the install test runs on the desktop entry and the AppStream metadata, the X
-# server and window manager the centring test runs under, and the session bus (dbus-daemon, with
-# its session configuration; dbus-send) and accessibility bus (at-spi-bus-launcher,
-# at-spi2-registryd) that tests on an X server have.
-TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox dbus-daemon dbus-bin at-spi2-core)
+# server and window manager the centring test runs under, the session bus (dbus-daemon, with its
+# session configuration; dbus-send) and accessibility bus (at-spi-bus-launcher, at-spi2-registryd)
+# that tests on an X server have, and the library that has host names looked up in a file of the
+# tests' own.
+TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox dbus-daemon dbus-bin at-spi2-core libnss-wrapper)
 # What makes and checks the Debian package; CPack finds the program's libraries with file.
 PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream file)
 
