@@ -8,14 +8,17 @@
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 
+#include <QBuffer>
 #include <QDirIterator>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -133,6 +136,40 @@ QMap<QString, QByteArray> contentsOf(const QString& folder)
                              : QByteArray(entry.isDir() ? "folder" : "special");
     }
     return contents;
+}
+
+// Writes bytes as log-follows.txt gives them: <x*N> a MiB at a time, <hole*N> as a hole in a file,
+// <lines A-B> line by line.
+void writeLog(QIODevice& device, const QByteArray& bytes)
+{
+    static const QRegularExpression token(R"(<(x|hole)\*(\d+)>|<lines (\d+)-(\d+)>)");
+    const QByteArray mebibyte(1 << 20, 'x');
+    qsizetype at = 0;
+    for (const QRegularExpressionMatch& match : token.globalMatch(QString::fromLatin1(bytes))) {
+        device.write(bytes.mid(at, match.capturedStart() - at));
+        at = match.capturedEnd();
+        const qint64 count = match.captured(2).toLongLong();
+        if (match.captured(1) == "hole") {
+            auto& file = static_cast<QFile&>(device);
+            QVERIFY(file.flush() && file.resize(file.size() + count) && file.seek(file.size()));
+        }
+        for (qint64 left = match.captured(1) == "x" ? count : 0; left > 0; left -= mebibyte.size())
+            device.write(mebibyte.constData(), std::min<qint64>(left, mebibyte.size()));
+        for (int line = match.captured(3).toInt(); line && line <= match.captured(4).toInt(); ++line)
+            device.write("line " + QByteArray::number(line) + '\n');
+    }
+    device.write(bytes.mid(at));
+}
+
+// Changes the log as a step of log-follows.txt does.
+void changeLog(const QString& log, const QByteArray& how, const QByteArray& bytes)
+{
+    QFile file(how == "replace" ? log + ".new" : log);
+    QVERIFY(file.open(how == "append" ? QIODevice::Append : QIODevice::WriteOnly));
+    writeLog(file, bytes);
+    file.close();
+    if (how == "replace")
+        QCOMPARE(std::rename(QFile::encodeName(file.fileName()), QFile::encodeName(log)), 0);
 }
 
 } // namespace
@@ -462,19 +499,37 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!serverGroupRuns(*record), 2000);
     }
 
-    // A log cut back while the server is in the middle of a line begins anew: what there was of
-    // that line is not put before the first line written after the cut.
-    void logCutMidLine()
+    // The log followed as log-follows.txt says: lines cut, passed over and taken up again, within
+    // bounds of time and memory however long a line or large a log.
+    void followsLog_data() { addCases("log-follows.txt"); }
+
+    void followsLog()
     {
+        QFETCH(Case, given);
         QTemporaryDir folder;
         const QString log = folder.filePath("server-console.log");
-        writeBytes(log, "one\ncut in the mid");
+        if (given.value("log") == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(log).constData(), 0600), 0);
+        else
+            changeLog(log, "write", given.value("log"));
+        const double before = kilobytesResident();
         LogFollower follower(log);
         QStringList shown;
         connect(&follower, &LogFollower::linesRead, [&shown](const QStringList& lines) { shown += lines; });
         follower.start();
-        writeBytes(log, "two\n");
-        QTRY_COMPARE_WITH_TIMEOUT(shown, QStringList({"one", "two"}), 2000);
+        for (const QByteArray& step : given.value("do").split('|')) {
+            const qsizetype shownBefore = shown.size();
+            if (step.isEmpty())
+                continue;
+            changeLog(log, step.left(step.indexOf('=')), step.mid(step.indexOf('=') + 1));
+            QTRY_VERIFY_WITH_TIMEOUT(shown.size() > shownBefore, 10000);
+        }
+        QBuffer expected;
+        expected.open(QIODevice::WriteOnly);
+        writeLog(expected, given.value("shows"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            shown, QString::fromUtf8(expected.data()).split(QRegularExpression("[|\\n]"), Qt::SkipEmptyParts), 10000);
+        QCOMPARE_LT(kilobytesResident() - before, 64 * 1024);
     }
 
     // Each case saved twice: the message, and every file of the folder after each save.

@@ -97,3 +97,12 @@ QStringList filesIn(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
+
+double kilobytesResident()
+{
+    for (const QByteArray& line : readBytes(QStringLiteral("/proc/self/status")).split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble();
+    }
+    qFatal("/proc/self/status tells no resident memory");
+}

@@ -38,3 +38,6 @@ void makeReadOnly(const QString& path);
 
 // Files in a folder, hidden ones too, so that a left-over temporary file shows.
 QStringList filesIn(const QString& folder);
+
+// The memory this process has resident now, in KiB.
+double kilobytesResident();

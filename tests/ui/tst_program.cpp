@@ -13,6 +13,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -23,16 +24,16 @@
 
 namespace {
 
-// Quillmont itself, started as the operator starts it, with its remembered folder and the sockets
-// by which it finds itself kept apart (a program killed leaves its socket behind). Without a
-// display, the program needs the offscreen platform to show its window at all.
+// Quillmont itself, started as the operator starts it, with its remembered folder and the runtime
+// folder of the sockets by which it finds itself kept apart (a program killed leaves its socket
+// behind). Without a display, the program needs the offscreen platform to show its window at all.
 QProcess* startQuillmont(
     const QStringList& arguments, const QString& configFolder, QObject* parent, const char* platform = "offscreen")
 {
     auto* quillmont = new QProcess(parent);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", configFolder);
-    environment.insert("TMPDIR", configFolder);
+    environment.insert("XDG_RUNTIME_DIR", configFolder);
     environment.insert("QT_QPA_PLATFORM", platform);
     environment.remove("DISPLAY");
     quillmont->setProcessEnvironment(environment);
@@ -51,6 +52,12 @@ QStringList filesUnder(const QString& folder)
     return files;
 }
 
+// Points the runtime folder of this process, where sockets go, elsewhere; null: none set.
+void setRuntimeFolder(const QByteArray& folder)
+{
+    folder.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", folder);
+}
+
 } // namespace
 
 // Quillmont as a program: its command line, the server folder it works in, one per folder,
@@ -59,9 +66,18 @@ class ProgramTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
+    const QByteArray runtimeFolder = qgetenv("XDG_RUNTIME_DIR");
 
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // The sockets of the programs run here go to a runtime folder of the test's own, as the
+    // programs it starts are told too.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        setRuntimeFolder(QFile::encodeName(dir.path()));
+    }
+
+    void cleanupTestCase() { setRuntimeFolder(runtimeFolder); }
 
     // No display is needed to be told how to start Quillmont or that the command line is wrong.
     void commandLine_data() { addCases("command-lines.txt"); }
@@ -158,6 +174,46 @@ private Q_SLOTS:
         QCOMPARE(afterCrash->state(), QProcess::Running);
         afterCrash->kill();
         afterCrash->waitForFinished();
+    }
+
+    // The socket by which a second start finds the first is a full path in the runtime folder, of
+    // at most 106 bytes (Qt takes no longer one); where it would be longer there is none, and a
+    // second start is told which process has the folder.
+    void socketInRuntimeFolder_data()
+    {
+        QTest::addColumn<int>("length"); // of the socket's path
+        QTest::newRow("106 bytes") << 106;
+        QTest::newRow("107 bytes") << 107;
+    }
+
+    void socketInRuntimeFolder()
+    {
+        QFETCH(int, length);
+        ProgramUnderTest program;
+        // "/quillmont-" and 32 hex digits follow the runtime folder's path.
+        const QString runtime = program.dir.filePath(QString(length - program.dir.path().size() - 1 - 43, 'r'));
+        QVERIFY(QDir().mkdir(runtime));
+        QVERIFY(
+            QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const auto restore = qScopeGuard([this] { setRuntimeFolder(QFile::encodeName(dir.path())); });
+        setRuntimeFolder(QFile::encodeName(runtime));
+        OneWindowPerFolder first(program.folder);
+        QSignalSpy wanted(&first, &OneWindowPerFolder::windowWanted);
+        QCOMPARE(first.claim(), OneWindowPerFolder::Claim::Granted);
+        const QStringList sockets = QDir(runtime).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(sockets.size(), length <= 106 ? 1 : 0);
+        if (sockets.isEmpty()) {
+            QCOMPARE(OneWindowPerFolder(program.folder).claim(), OneWindowPerFolder::Claim::InUse);
+            QVERIFY(program.messages.value(0).contains(
+                QString("in use by another Quillmont (process %1 on ").arg(QCoreApplication::applicationPid())));
+            return;
+        }
+        struct stat socket { };
+        QCOMPARE(stat(QFile::encodeName(runtime + '/' + sockets.first()).constData(), &socket), 0);
+        QVERIFY(S_ISSOCK(socket.st_mode));
+        QCOMPARE(QFile::encodeName(runtime + '/' + sockets.first()).size(), length);
+        QCOMPARE(OneWindowPerFolder(program.folder).claim(), OneWindowPerFolder::Claim::BroughtForward);
+        QTRY_COMPARE(wanted.count(), 1);
     }
 
     // The program starts all the same, from the factory settings, and says why; the file stays.
