@@ -228,14 +228,14 @@ std::optional<QByteArray> valueSetIn(QByteArrayView serverCfg, QByteArrayView va
     return value;
 }
 
-std::optional<Failure> writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding)
+SaveOutcome writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding)
 {
     QByteArray contents;
     for (const ServerCfgLine& line : serverCfgLayout) {
         if (auto refused = appendLine(line, settings, encoding, file.path(), contents)) {
             file.discard();
-            return refused;
+            return *refused;
         }
     }
-    return file.commit(contents);
+    return file.commit(contents, contentsOf(settings));
 }

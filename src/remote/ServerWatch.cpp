@@ -2,11 +2,11 @@
 
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
+#include "launch/ServerSession.h"
 #include "remote/QueryClient.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 
-#include <QFile>
 #include <QHostAddress>
 
 #include <utility>
@@ -56,8 +56,7 @@ void ServerWatch::begin(quint16 port)
         watch(*found);
         return;
     }
-    if (QFile::exists(serverRecordPath(serverFolder_)))
-        removeServerRecord(serverFolder_); // a server that has ended since, or a record that is none
+    removeServerRecord(serverFolder_); // a server that has ended since, or a record that is none
     askPort(port, [](const std::optional<ServerInfo>&) {});
 }
 
@@ -170,16 +169,14 @@ void ServerWatch::checkProcess()
 {
     if (!record_)
         return;
-    if (state_ == State::Stopping) {
-        if (!serverGroupRuns(*record_))
-            endStop(State::Stopped);
-        return;
-    }
     if (!::serverRuns(*record_)) {
-        lastLine_ = lastLineOf(serverLogOf(serverFolder_));
-        endStop(State::Ended);
+        if (state_ != State::Stopping)
+            lastLine_ = lastLineOf(serverLogOf(serverFolder_));
+        endStop(state_ == State::Stopping ? State::Stopped : State::Ended);
         return;
     }
+    if (state_ == State::Stopping)
+        return;
     const QDateTime heardFrom = lastAnswer_.isValid() ? lastAnswer_ : watchedSince_;
     if (millisecondsSince(heardFrom) > remoteTimings().notAnswering.count() && state_ != State::NotAnswering)
         setState(State::NotAnswering);
@@ -193,21 +190,21 @@ void ServerWatch::stop()
     pollTimer_.stop();
     processCheck_.start(remoteTimings().stopCheck);
     termSent_ = !record_->password || record_->password->isEmpty();
-    if (termSent_)
-        endServerGroup(*record_, false);
-    else
+    if (termSent_ && !signalServer(false))
+        return;
+    if (!termSent_)
         send(*record_->password, "quit", [](std::optional<RemoteFailure>, const QByteArray&) {});
     stopTimer_.start(remoteTimings().stopGrace);
 }
 
-// The server has had its time to end: first the whole group is asked to end, then the operator.
+// The server has had its time to end: first its whole session is asked to end, then the operator.
 void ServerWatch::askToEnd()
 {
     if (state_ != State::Stopping)
         return;
     if (!std::exchange(termSent_, true)) {
-        endServerGroup(*record_, false);
-        stopTimer_.start(remoteTimings().stopGrace);
+        if (signalServer(false))
+            stopTimer_.start(remoteTimings().stopGrace);
         return;
     }
     Q_EMIT stopStuck();
@@ -216,7 +213,23 @@ void ServerWatch::askToEnd()
 void ServerWatch::endNow()
 {
     if (state_ == State::Stopping)
-        endServerGroup(*record_, true);
+        signalServer(true);
+}
+
+// A server that cannot be signalled, and has not ended meanwhile, is watched as before, and the
+// operator told why.
+bool ServerWatch::signalServer(bool now)
+{
+    const std::optional<Failure> failure = endServer(serverFolder_, *record_, now);
+    if (!failure)
+        return true;
+    if (!::serverRuns(*record_)) {
+        endStop(State::Stopped);
+        return false;
+    }
+    keepRunning();
+    Q_EMIT stopFailed(failure->message);
+    return false;
 }
 
 void ServerWatch::keepRunning()
@@ -306,8 +319,10 @@ QString ServerWatch::keptPassword(const std::optional<QByteArray>& password)
     if (!record_)
         return {};
     record_->password = password;
-    const std::optional<Failure> failure = writeServerRecord(serverFolder_, *record_);
-    return failure ? QStringLiteral("\n\n") + failure->message : QString();
+    const SaveOutcome outcome = writeServerRecord(serverFolder_, *record_);
+    const Failure* failure = failureOf(outcome);
+    const std::optional<QString> told = failure ? failure->message : std::get<Saved>(outcome).notDurable;
+    return told ? QStringLiteral("\n\n") + *told : QString();
 }
 
 void ServerWatch::send(const QByteArray& password, const QByteArray& command,

@@ -48,7 +48,8 @@ public:
     void watch(const ServerRecord& record);
 
     // Stops this folder's server: `quit` over the remote console when its password is known, then
-    // the end of its whole process group asked, and at last `stopStuck` for the operator to decide.
+    // the end of its whole session asked, and at last `stopStuck` for the operator to decide. When
+    // the server cannot be signalled, `stopFailed` says why, and the server is watched as before.
     void stop();
     void endNow();
     void keepRunning();
@@ -63,6 +64,7 @@ Q_SIGNALS:
     void ended();
     // The server has not ended after it was asked to: end it at once, or let it run?
     void stopStuck();
+    void stopFailed(const QString& message);
     void applied(bool done, const QString& message);
 
 private:
@@ -72,6 +74,7 @@ private:
     void answered(const ServerInfo& info);
     void endStop(State state);
     void askToEnd();
+    bool signalServer(bool now);
     void checkApplied(const QByteArray& passwordNow, const QByteArray& serverNameNow);
     QString notApplied(const RemoteFailure& failure) const;
     QString keptPassword(const std::optional<QByteArray>& password);
