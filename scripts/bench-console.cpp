@@ -1,8 +1,11 @@
 // The benchmark of scripts/bench-console: the Server Console following a stand-in server that
 // floods its log, against the same console on a quiet log (the event loop's longest stall and
-// 99th percentile lateness, memory, and the view compared with the log afterwards); and opening
-// the console on a 1 GiB log against opening it on a log of only its last 1,000 lines.
+// 99th percentile lateness, memory, and the view compared with the log afterwards); following a
+// log that gets a line of 50 MB over 5 s, and one replaced by a 10 GiB sparse file (the longest
+// stall and memory); and opening the console on a 1 GiB log against opening it on a log of only
+// its last 1,000 lines.
 
+#include "TestFiles.h"
 #include "settings/ServerSettings.h"
 #include "ui/FolderSettings.h"
 #include "ui/Forms.h"
@@ -20,25 +23,16 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <functional>
+#include <thread>
 
 namespace {
 
 constexpr int floodSeconds = 10;
 constexpr int floodLinesPerSecond = 20000;
 constexpr int openings = 15;
-
-double kilobytesResident()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble();
-    }
-    return 0;
-}
 
 struct Lateness {
     double longest;
@@ -119,6 +113,60 @@ void flood(const QString& folder)
         qlonglong(shown.size()), qlonglong(differing));
 }
 
+// The console following a log that `change` changes, from another thread, while the event loop
+// runs for the given time: the longest stall, memory, and the longest line the view shows.
+void followWhile(
+    const char* what, const QString& folder, int milliseconds, const std::function<void(const QString& log)>& change)
+{
+    ServerSettings settings;
+    Forms forms(settings, folder);
+    const QString log = folder + QStringLiteral("/server-console.log");
+    writeBytes(log, "L 05/04/2024 - 20:15:02: the line before\n");
+    forms.show<ServerConsole>();
+    lateness(500); // the console settles
+    const double before = kilobytesResident();
+    std::thread changing(change, log);
+    const Lateness late = lateness(milliseconds);
+    changing.join();
+    lateness(500); // the console reads what is left
+    const double after = kilobytesResident();
+    const QStringList shown = viewLines(forms);
+    const qsizetype longest = std::max_element(shown.begin(), shown.end(), [](const QString& a, const QString& b) {
+        return a.size() < b.size();
+    })->size();
+    std::printf("The console following a log %s:\n", what);
+    std::printf("  event loop lateness: longest %.1f ms, 99th percentile %.2f ms (target longest under 50 ms)\n",
+        late.longest, late.percentile99);
+    std::printf("  memory growth %.1f MB (target under 30 MB)\n", (after - before) / 1024);
+    std::printf("  the view's %lld lines, the longest of %lld characters; the last: %s\n", qlonglong(shown.size()),
+        qlonglong(longest), qPrintable(shown.last().left(60)));
+}
+
+// A line of 50 MB written over 5 s, 100 kB every 10 ms, then another line.
+void writeLongLine(const QString& log)
+{
+    QFile file(log);
+    file.open(QIODevice::Append | QIODevice::Unbuffered);
+    const QByteArray piece(100 * 1000, 'x');
+    for (int i = 0; i < 500; ++i) {
+        file.write(piece);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    file.write("\nL 05/04/2024 - 20:15:08: the line after\n");
+}
+
+// Another file put in the log's place: 10 GiB of NUL bytes that take no room on disk, then a line.
+void replaceBySparseFile(const QString& log)
+{
+    QFile file(log + QStringLiteral(".new"));
+    file.open(QIODevice::WriteOnly);
+    file.resize(qint64(10) << 30);
+    file.seek(file.size());
+    file.write("\nL 05/04/2024 - 20:15:08: the line after\n");
+    file.close();
+    std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(log).constData());
+}
+
 // The time from asking for the console to its first showing, in milliseconds.
 double opening(const QString& folder)
 {
@@ -178,12 +226,14 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     applyLookAndFeel();
-    const QTemporaryDir flooded, small, large;
+    const QTemporaryDir flooded, longLine, sparse, small, large;
     QUdpSocket probe;
     probe.bind(QHostAddress::LocalHost, 0);
     setServerPort(flooded.path(), probe.localPort());
     probe.close();
     flood(flooded.path());
+    followWhile("that gets a line of 50 MB over 5 s", longLine.path(), 6000, writeLongLine);
+    followWhile("replaced by a 10 GiB sparse file", sparse.path(), 3000, replaceBySparseFile);
     openings1GiB(small.path(), large.path());
     return 0;
 }

@@ -9,9 +9,12 @@
 
 // Follows the end of the server's log, as `tail -F` does: first its last lines, then each line
 // written after them, also when the log is rotated (moved away and begun anew), truncated or
-// replaced. Only the end of the log is ever read, however large it has grown. Lines come decoded
-// as UTF-8, invalid bytes as U+FFFD, with the remote console password that the server prints
-// masked (see maskRconPassword); the file itself stays as it is.
+// replaced. Only the end of the log is ever read, however large it has grown: a log replaced is
+// taken up from its last lines, and one grown by more than a MiB since the last look from the last
+// lines of what came, none shown twice. Lines come decoded as UTF-8, invalid bytes as U+FFFD, with
+// the remote console password that the server prints masked (see maskRconPassword), and cut with
+// "…" after 4,096 bytes, the rest of such a line passed over; the file itself stays as it is. Only
+// a plain file is followed, never a pipe or a device.
 class LogFollower : public QObject {
     Q_OBJECT
 
@@ -37,21 +40,22 @@ private:
 
     static std::optional<Identity> identityOf(const QString& path);
     bool open();
-    void readOpening();
+    void readLast(qint64 lowest);
     void readNew();
-    void readToEnd();
-    void take(const QByteArray& bytes);
+    void readOn();
+    void take(QByteArrayView bytes);
 
     const QString path_;
     QFile file_;
     std::optional<Identity> identity_;
     qint64 offset_ = 0;
-    QByteArray partial_;
+    QByteArray partial_; // the start of a line not ended yet, no longer than a line shown
+    bool skipping_ = false; // in the rest of a line shown cut, or begun before what was read
     QTimer timer_;
     QTimer more_; // the rest of what has come, at the event loop's next turn
 };
 
 // The server prints each remote console command it runs with the password, in `Rcon from …`'s
 // second line (`rcon 123456 "PASSWORD" status`) and in its log's `Rcon: "rcon 123456 "PASSWORD"
-// status" from …`: the password shows as "••••".
+// status" from …`: the password shows as "••••", also when the line is cut inside it.
 QString maskRconPassword(const QString& line);

@@ -9,6 +9,8 @@ namespace {
 constexpr qsizetype largestDatagram = 1400;
 // More split packets than this in pieces at the same time is not a server answering one request.
 constexpr qsizetype mostSplitPackets = 16;
+// A player's time connected is shown in whole seconds, which an int holds.
+constexpr float longestTimeConnected = 2147483648.0F;
 
 constexpr QByteArrayView packetHeader("\xff\xff\xff\xff", 4);
 constexpr QByteArrayView splitHeader("\xfe\xff\xff\xff", 4);
@@ -171,6 +173,12 @@ ServerReply players(Reader& in)
         player.seconds = in.float32("player's time");
         if (in.failure())
             in.failInstead(QStringLiteral("it ends inside player %1 of the %2 it counts").arg(number).arg(count));
+        else if (!(player.seconds >= 0 && player.seconds < longestTimeConnected)) // NaN too
+            in.fail(QStringLiteral("the time connected of player %1 of the %2 it counts is %3 seconds, not from 0 to "
+                                   "2147483647")
+                        .arg(number)
+                        .arg(count)
+                        .arg(player.seconds));
     }
     in.expectEnd("players it counts");
     return players;
@@ -178,11 +186,13 @@ ServerReply players(Reader& in)
 
 ServerReply rconChallenge(Reader& in)
 {
-    static const QRegularExpression challenge(QStringLiteral("^challenge rcon ([0-9]{1,10})\n$"));
+    static const QRegularExpression challenge(QStringLiteral("^challenge rcon ([0-9]{1,10})\n\\z"));
     const QByteArray line = in.string("challenge");
     in.expectEnd("challenge");
     const QRegularExpressionMatch match = challenge.match(QString::fromLatin1(line));
-    if (!in.failure() && (!match.hasMatch() || match.captured(1).toULongLong() > 0xffffffffULL))
+    bool isNumber = false;
+    const qulonglong number = match.captured(1).toULongLong(&isNumber);
+    if (!in.failure() && (!isNumber || number > 0xffffffffULL))
         in.fail(QStringLiteral("it is not a remote console challenge with a number from 0 to 4294967295"));
     return reply::RconChallenge{match.captured(1).toLatin1()};
 }

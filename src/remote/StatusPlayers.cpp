@@ -12,8 +12,10 @@ QList<StatusPlayer> playersInStatus(QByteArrayView output)
     // Read as Latin-1, every byte is one character, and the name comes back byte for byte.
     for (const QString& line : QString::fromLatin1(output).split(QLatin1Char('\n'))) {
         const QRegularExpressionMatch match = player.match(line);
-        if (match.hasMatch())
-            players.append({match.captured(1).toLatin1(), match.captured(2).toInt(), match.captured(3).toLatin1()});
+        bool fits = false;
+        const int userid = match.captured(2).toInt(&fits);
+        if (match.hasMatch() && fits) // a user id that does not fit is no player's that `kick #` could name
+            players.append({match.captured(1).toLatin1(), userid, match.captured(3).toLatin1()});
     }
     return players;
 }

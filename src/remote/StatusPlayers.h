@@ -14,7 +14,8 @@ struct StatusPlayer {
     bool operator==(const StatusPlayer&) const = default;
 };
 
-// The players of `status` output, in its order; lines that are not a player's are passed over.
+// The players of `status` output, in its order; lines that are not a player's, or whose user id
+// does not fit an int, are passed over.
 // The server prints each name in double quotes without escaping any it holds, so a name ends at
 // the last double quote that the rest of a player's line follows.
 QList<StatusPlayer> playersInStatus(QByteArrayView output);

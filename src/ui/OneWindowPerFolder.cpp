@@ -6,15 +6,26 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 namespace {
 
-// A socket's name may hold no "/" and must be short: a hash of the folder stands for it.
-QString socketNameFor(const QString& folder)
+// The longest path a local socket may have: the system's 107 bytes (sun_path, less its closing NUL),
+// less the byte that Qt keeps on Linux for the leading NUL of an abstract name, even for a path.
+constexpr qsizetype longestSocketPath = 106;
+
+// The socket in the user's runtime folder, which Qt makes sure is theirs alone (mode 0700), so that
+// no other account can take its name first: named by a hash of the folder, which may be long and
+// hold "/". None where that would make too long a path.
+std::optional<QString> socketPathFor(const QString& folder)
 {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Md5).toHex();
-    return QStringLiteral("quillmont-") + QString::fromLatin1(hash);
+    const QString path = runtime + QStringLiteral("/quillmont-") + QString::fromLatin1(hash);
+    if (runtime.isEmpty() || QFile::encodeName(path).size() > longestSocketPath)
+        return std::nullopt;
+    return path;
 }
 
 const QByteArray bringForward = "bring forward\n";
@@ -24,7 +35,7 @@ constexpr int answerWithin = 1000; // milliseconds
 
 OneWindowPerFolder::OneWindowPerFolder(const QString& serverFolder)
     : folder_(serverFolder)
-    , socketName_(socketNameFor(serverFolder))
+    , socketPath_(socketPathFor(serverFolder))
     , lock_(QDir(serverFolder).filePath(QStringLiteral(".quillmont.lock")))
 {
     lock_.setStaleLockTime(0); // stale only when its program is gone, however long it has run
@@ -55,8 +66,10 @@ OneWindowPerFolder::Claim OneWindowPerFolder::claim()
 
 bool OneWindowPerFolder::askRunningProgram()
 {
+    if (!socketPath_)
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(socketName_);
+    socket.connectToServer(*socketPath_);
     if (!socket.waitForConnected(answerWithin))
         return false;
     socket.write(bringForward);
@@ -66,9 +79,11 @@ bool OneWindowPerFolder::askRunningProgram()
 // Whoever held the folder before is gone, so a socket left behind is theirs.
 void OneWindowPerFolder::listen()
 {
-    QLocalServer::removeServer(socketName_);
+    if (!socketPath_)
+        return;
+    QLocalServer::removeServer(*socketPath_);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    server_.listen(socketName_);
+    server_.listen(*socketPath_);
     connect(&server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_.nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);

@@ -4,10 +4,14 @@
 #include <QLockFile>
 #include <QObject>
 
+#include <optional>
+
 // Keeps to one Quillmont per server folder, so that two do not overwrite each other's files. A
 // second start for the same folder asks the first to bring its window forward, over a local
-// socket named after the folder; a start by another user, who cannot reach that socket, finds the
-// folder locked by the first. A socket or lock left by a program that crashed stops no start.
+// socket named after the folder in the user's runtime folder; a start by another user, who cannot
+// reach that socket, or where the runtime folder's path is too long for a socket, finds the folder
+// locked by the first, and is told which process holds it. A socket or lock left by a program that
+// crashed stops no start.
 class OneWindowPerFolder : public QObject {
     Q_OBJECT
 
@@ -30,7 +34,7 @@ private:
     void listen();
 
     const QString folder_;
-    const QString socketName_;
+    const std::optional<QString> socketPath_;
     QLockFile lock_;
     QLocalServer server_;
 };

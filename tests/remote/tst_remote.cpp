@@ -212,6 +212,8 @@ private Q_SLOTS:
     void addresses()
     {
         QFETCH(Case, given);
+        if (given.value("typed").contains(".test") && !readBytes("/proc/self/maps").contains("libnss_wrapper"))
+            QSKIP("Names are looked up in tests/data/hosts only through nss_wrapper, as CTest runs this test.");
         QString found;
         findServerAddress(textOf(given, "typed"), this, [&found](const Result<ServerAddress>& address) {
             found = address ? address->text() : address.failure().message;

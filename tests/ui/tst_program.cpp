@@ -13,6 +13,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -20,24 +21,35 @@
 #include <QUdpSocket>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// Quillmont itself, started as the operator starts it, with its remembered folder and the sockets
-// by which it finds itself kept apart (a program killed leaves its socket behind). Without a
-// display, the program needs the offscreen platform to show its window at all.
+// Quillmont itself, started as the operator starts it, with its remembered folder and the runtime
+// folder of the sockets by which it finds itself kept apart (a program killed leaves its socket
+// behind). Without a display, the program needs the offscreen platform to show its window at all.
 QProcess* startQuillmont(
     const QStringList& arguments, const QString& configFolder, QObject* parent, const char* platform = "offscreen")
 {
     auto* quillmont = new QProcess(parent);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", configFolder);
-    environment.insert("TMPDIR", configFolder);
+    environment.insert("XDG_RUNTIME_DIR", configFolder);
     environment.insert("QT_QPA_PLATFORM", platform);
     environment.remove("DISPLAY");
     quillmont->setProcessEnvironment(environment);
     quillmont->start(QUILLMONT_PROGRAM, arguments);
     return quillmont;
+}
+
+// This process's file-creation mask, as the system shows it.
+QByteArray fileMask()
+{
+    for (const QByteArray& line : readBytes("/proc/self/status").split('\n')) {
+        if (line.startsWith("Umask:"))
+            return line.mid(6).trimmed();
+    }
+    return {};
 }
 
 // Every file and folder under a folder, hidden ones too.
@@ -51,6 +63,12 @@ QStringList filesUnder(const QString& folder)
     return files;
 }
 
+// Points the runtime folder of this process, where sockets go, elsewhere; null: none set.
+void setRuntimeFolder(const QByteArray& folder)
+{
+    folder.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", folder);
+}
+
 } // namespace
 
 // Quillmont as a program: its command line, the server folder it works in, one per folder,
@@ -59,9 +77,25 @@ class ProgramTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
+    const QByteArray runtimeFolder = qgetenv("XDG_RUNTIME_DIR");
+    mode_t maskBefore = 0;
 
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // The sockets of the programs run here go to a runtime folder of the test's own, as the
+    // programs it starts are told too; and the usual mask, under which a file the stand-in makes
+    // would be readable by every account.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        setRuntimeFolder(QFile::encodeName(dir.path()));
+        maskBefore = umask(022);
+    }
+
+    void cleanupTestCase()
+    {
+        setRuntimeFolder(runtimeFolder);
+        umask(maskBefore);
+    }
 
     // No display is needed to be told how to start Quillmont or that the command line is wrong.
     void commandLine_data() { addCases("command-lines.txt"); }
@@ -160,6 +194,46 @@ private Q_SLOTS:
         afterCrash->waitForFinished();
     }
 
+    // The socket by which a second start finds the first is a full path in the runtime folder, of
+    // at most 106 bytes (Qt takes no longer one); where it would be longer there is none, and a
+    // second start is told which process has the folder.
+    void socketInRuntimeFolder_data()
+    {
+        QTest::addColumn<int>("length"); // of the socket's path
+        QTest::newRow("106 bytes") << 106;
+        QTest::newRow("107 bytes") << 107;
+    }
+
+    void socketInRuntimeFolder()
+    {
+        QFETCH(int, length);
+        ProgramUnderTest program;
+        // "/quillmont-" and 32 hex digits follow the runtime folder's path.
+        const QString runtime = program.dir.filePath(QString(length - program.dir.path().size() - 1 - 43, 'r'));
+        QVERIFY(QDir().mkdir(runtime));
+        QVERIFY(
+            QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const auto restore = qScopeGuard([this] { setRuntimeFolder(QFile::encodeName(dir.path())); });
+        setRuntimeFolder(QFile::encodeName(runtime));
+        OneWindowPerFolder first(program.folder);
+        QSignalSpy wanted(&first, &OneWindowPerFolder::windowWanted);
+        QCOMPARE(first.claim(), OneWindowPerFolder::Claim::Granted);
+        const QStringList sockets = QDir(runtime).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(sockets.size(), length <= 106 ? 1 : 0);
+        if (sockets.isEmpty()) {
+            QCOMPARE(OneWindowPerFolder(program.folder).claim(), OneWindowPerFolder::Claim::InUse);
+            QVERIFY(program.messages.value(0).contains(
+                QString("in use by another Quillmont (process %1 on ").arg(QCoreApplication::applicationPid())));
+            return;
+        }
+        struct stat socket { };
+        QCOMPARE(stat(QFile::encodeName(runtime + '/' + sockets.first()).constData(), &socket), 0);
+        QVERIFY(S_ISSOCK(socket.st_mode));
+        QCOMPARE(QFile::encodeName(runtime + '/' + sockets.first()).size(), length);
+        QCOMPARE(OneWindowPerFolder(program.folder).claim(), OneWindowPerFolder::Claim::BroughtForward);
+        QTRY_COMPARE(wanted.count(), 1);
+    }
+
     // The program starts all the same, from the factory settings, and says why; the file stays.
     void unreadableSettingsFile_data() { addCases("unreadable-settings.txt"); }
 
@@ -195,12 +269,20 @@ private Q_SLOTS:
         const QString files = textOf(given, "files");
         ProgramUnderTest program;
         for (const QString& file : files.split(' ', Qt::SkipEmptyParts)) {
-            QDir().mkpath(program.path(file.section('/', 0, -2)));
+            const QString name = file.section('>', 0, 0);
+            QDir().mkpath(program.path(name.section('/', 0, -2)));
             if (file.endsWith('*'))
                 QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path(file.chopped(1))));
             else if (file.endsWith('|'))
                 QCOMPARE(mkfifo(QFile::encodeName(program.path(file.chopped(1))).constData(), 0600), 0);
-            else if (!file.endsWith('/'))
+            else if (file.contains('>'))
+                QVERIFY(QFile::link(program.path(file.section('>', 1)), program.path(name)));
+            else if (file.endsWith('^')) {
+                if (geteuid() != 0)
+                    QSKIP("Only root can make a file of another account.");
+                writeBytes(program.path(file.chopped(1)), "");
+                QCOMPARE(chown(QFile::encodeName(program.path(file.chopped(1))).constData(), 65534, 65534), 0);
+            } else if (!file.endsWith('/'))
                 writeBytes(program.path(file), "");
         }
         program.answer = given.value("answer") == "Yes" ? QMessageBox::Yes : QMessageBox::No;
@@ -215,6 +297,7 @@ private Q_SLOTS:
         }
         operate(main, {"Text5=" + textOf(given, "players"), "Text8=" + textOf(given, "map")});
         click(main, "Command2");
+        QCOMPARE(fileMask(), "0022");
         QTRY_COMPARE_WITH_TIMEOUT(
             program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 2000);
         QTest::qWait(started.isEmpty() ? 300 : 0);
@@ -229,6 +312,8 @@ private Q_SLOTS:
         for (const QString& argument : started.section(' ', 1).split(' '))
             report << "argument " + QByteArray::number(report.size() - 1) + ": " + argument.toUtf8();
         QCOMPARE(readBytes(program.path("standin-report.txt")).split('\n').mid(1, report.size()), report);
+        for (const QString& file : listOf(given, "modes"))
+            QCOMPARE(file.section(' ', 0, 0) + ' ' + modeOf(program.path(file.section(' ', 0, 0))), file);
         if (given.value("messages").contains("output"))
             return;
         const QRegularExpression logged("^--- \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "
