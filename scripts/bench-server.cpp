@@ -2,9 +2,9 @@
 // stand-in server, and the event loop's longest stall while a server that never answers is polled,
 // each beside a baseline measured in the same run.
 
-#include "remote/QueryClient.h"
+#include "remote/ServerQuery.h"
 #include "remote/RemoteTimings.h"
-#include "remote/ServerRequests.h"
+#include "remote/RequestPackets.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -73,24 +73,27 @@ Spread bareRoundTrips(const ServerAddress& server)
     return spreadOf(times);
 }
 
+// The same query as Quillmont asks it: a request of its own, over a socket of its own, each time.
 Spread clientRoundTrips(const ServerAddress& server)
 {
-    QueryClient client(server);
     QList<qint64> times;
     QElapsedTimer clock;
-    QObject::connect(&client, &QueryClient::infoReceived, [&] {
-        times << clock.nsecsElapsed();
-        if (times.size() == roundTrips)
-            return QCoreApplication::exit();
-        clock.start();
-        client.askInfo();
-    });
-    QObject::connect(&client, &QueryClient::infoFailed, [](const RemoteFailure& failure) {
-        std::fprintf(stderr, "%s\n", qPrintable(failure.message));
-        QCoreApplication::exit(1);
-    });
+    std::function<void()> ask = [&] {
+        QueryRequest* request = askServerInfo(server, PacketShare::StatusPoll, qApp);
+        QObject::connect(request, &ServerRequest::finished, [&, request] {
+            if (request->failure()) {
+                std::fprintf(stderr, "%s\n", qPrintable(request->failure()->message));
+                return QCoreApplication::exit(1);
+            }
+            times << clock.nsecsElapsed();
+            if (times.size() == roundTrips)
+                return QCoreApplication::exit();
+            clock.start();
+            ask();
+        });
+    };
     clock.start();
-    client.askInfo();
+    ask();
     if (QCoreApplication::exec() != 0)
         std::exit(1);
     return spreadOf(times);
@@ -114,10 +117,8 @@ Stalls stalls(int seconds, const ServerAddress* server)
         lateness << std::max<qint64>(clock.nsecsElapsed() - 1'000'000, 0);
         clock.start();
     });
-    std::optional<QueryClient> client;
     if (server) {
-        client.emplace(*server);
-        QObject::connect(&poll, &QTimer::timeout, &*client, &QueryClient::askInfo);
+        QObject::connect(&poll, &QTimer::timeout, [server] { askServerInfo(*server, PacketShare::StatusPoll, qApp); });
         poll.start(pollMilliseconds);
     }
     QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(); });
@@ -136,7 +137,8 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 60;
     RemoteTimings unlimited = remoteTimings(); // the budget would stop the round trips after 59
-    unlimited.budgetPackets = roundTrips * 2;
+    unlimited.statusPollPackets = roundTrips * 2;
+    unlimited.budgetPackets = roundTrips * 4;
     setRemoteTimings(unlimited);
     const QTemporaryDir folder;
     QProcess answeringServer, silentServer;
@@ -146,7 +148,7 @@ int main(int argc, char* argv[])
     const Spread bare = bareRoundTrips(answering), client = clientRoundTrips(answering);
     std::printf("Server query round trip on loopback, %d queries to the stand-in server:\n", roundTrips);
     std::printf("  bare socket (baseline)  median %.3f ms, 99th percentile %.3f ms\n", bare.median, bare.percentile99);
-    std::printf("  QueryClient             median %.3f ms, 99th percentile %.3f ms (%.2fx, %.2fx)\n", client.median,
+    std::printf("  Quillmont's request     median %.3f ms, 99th percentile %.3f ms (%.2fx, %.2fx)\n", client.median,
         client.percentile99, client.median / bare.median, client.percentile99 / bare.percentile99);
 
     setRemoteTimings({});

@@ -2,11 +2,13 @@
 
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-liberation2)
 # The validators the install test runs on the desktop entry and the AppStream metadata, the X
+# The validators the install test runs on the desktop entry and the AppStream metadata, the X
 # server and window manager the centring test runs under, the session bus (dbus-daemon, with its
 # session configuration; dbus-send) and accessibility bus (at-spi-bus-launcher, at-spi2-registryd)
-# that tests on an X server have, and the library that has host names looked up in a file of the
-# tests' own.
-TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox dbus-daemon dbus-bin at-spi2-core libnss-wrapper)
+# that tests on an X server have, the library that has host names looked up in a file of the tests'
+# own, and ip, with which the network tests give their own loopback a network with a broadcast
+# address.
+TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox dbus-daemon dbus-bin at-spi2-core libnss-wrapper iproute2)
 # What makes and checks the Debian package; CPack finds the program's libraries with file.
 PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream file)
 

@@ -1,5 +1,6 @@
 #include "formats/ServerCfg.h"
 
+#include "formats/ConsoleText.h"
 #include "formats/SafeSave.h"
 #include "formats/TextLines.h"
 #include "settings/ServerSettings.h"
@@ -174,39 +175,6 @@ std::optional<Failure> appendLine(const ServerCfgLine& line, const ServerSetting
     return std::nullopt;
 }
 
-// The words of a file's commands as the console splits them: a command ends at a line end or at a
-// semicolon outside quotes, a word at a blank, a quoted word at its closing quote; "//" starts a
-// comment to the end of the line.
-QList<QByteArrayList> consoleCommands(QByteArrayView text)
-{
-    const auto blank = [](char byte) { return static_cast<unsigned char>(byte) <= ' '; };
-    QList<QByteArrayList> commands{{}};
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const char byte = text[i];
-        if (byte == '\n' || byte == ';') {
-            commands.append(QByteArrayList());
-            ++i;
-        } else if (blank(byte)) {
-            ++i;
-        } else if (text.sliced(i).startsWith("//")) {
-            while (i < text.size() && text[i] != '\n')
-                ++i;
-        } else if (byte == '"') {
-            const qsizetype end = text.indexOf('"', i + 1);
-            const qsizetype stop = end < 0 ? text.size() : end;
-            commands.last().append(text.sliced(i + 1, stop - i - 1).toByteArray());
-            i = stop + 1;
-        } else {
-            const qsizetype start = i;
-            while (i < text.size() && !blank(text[i]) && text[i] != ';' && text[i] != '"')
-                ++i;
-            commands.last().append(text.sliced(start, i - start).toByteArray());
-        }
-    }
-    return commands;
-}
-
 } // namespace
 
 QByteArray serverCfgBytes(const QString& path)
@@ -221,11 +189,26 @@ QByteArray serverCfgBytes(const QString& path)
 std::optional<QByteArray> valueSetIn(QByteArrayView serverCfg, QByteArrayView variable)
 {
     std::optional<QByteArray> value;
-    for (const QByteArrayList& words : consoleCommands(serverCfg)) {
+    for (const QByteArrayView command : consoleCommands(serverCfg)) {
+        const QByteArrayList words = consoleWords(command);
         if (words.size() >= 2 && words.first().compare(variable, Qt::CaseInsensitive) == 0)
             value = words.at(1);
     }
     return value;
+}
+
+QByteArrayList settingsChanged(QByteArrayView before, QByteArrayView after)
+{
+    QByteArrayList changed;
+    for (const QByteArrayView command : consoleCommands(after)) {
+        const QByteArrayList words = consoleWords(command);
+        if (words.size() < 2)
+            continue;
+        const QByteArray name = words.first().toLower();
+        if (!changed.contains(name) && valueSetIn(after, name) != valueSetIn(before, name))
+            changed.append(name);
+    }
+    return changed;
 }
 
 SaveOutcome writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding)

@@ -23,3 +23,7 @@ QByteArray serverCfgBytes(const QString& path);
 // What a server.cfg sets a console variable to, read the way the game server's console reads the
 // file (the last setting wins); nothing when the file does not set it.
 std::optional<QByteArray> valueSetIn(QByteArrayView serverCfg, QByteArrayView variable);
+
+// The console variables that one server.cfg sets otherwise than another (or that only it sets),
+// in the order it first sets them.
+QByteArrayList settingsChanged(QByteArrayView before, QByteArrayView after);

@@ -1,26 +1,55 @@
 #pragma once
 
-#include "remote/RemoteFailure.h"
-#include "remote/ServerSocket.h"
+#include "remote/ServerRequest.h"
 
 #include <QObject>
 
-#include <optional>
+// One remote console command to one server. Its output has no end marker: it is complete once the
+// server has sent nothing more for a while. It is cut short, with what came, when the server keeps
+// sending past the deadline or past the most output any command prints. Passwords and commands are
+// bytes: the caller encodes them, the password as server.cfg holds it.
+class RconRequest : public ServerRequest {
+    Q_OBJECT
 
-// A remote console command's reply: the output as the server sent it (empty for the many commands
-// that print nothing), and as text, decoded as UTF-8 with invalid bytes shown as U+FFFD.
-struct RconReply {
-    QByteArray command;
-    QByteArray output;
+public:
+    const QByteArray& command() const { return command_; }
+    const QByteArray& password() const { return password_; }
+    // The output as the server sent it, as far as it came (empty for the many commands that print
+    // nothing); as text, decoded as UTF-8 with invalid bytes shown as U+FFFD.
+    const QByteArray& output() const { return output_; }
+    QString text() const { return QString::fromUtf8(output_); }
+    // Answered, but with only the first part of the output.
+    bool cutShort() const { return cutShort_; }
 
-    QString text() const { return QString::fromUtf8(output); }
+Q_SIGNALS:
+    // The command goes out now: the ones sent before it to the same client have finished.
+    void started();
+
+private:
+    friend class RconClient;
+    RconRequest(const ServerAddress& server, const QByteArray& password, const QByteArray& command, QObject* parent);
+
+    void start();
+    void sendPacket();
+    void take(const ServerReply& reply) override;
+    void takeOutput(const QByteArray& text);
+    void deadlinePassed() override;
+    void refused(const reply::PasswordRefused& refusal);
+    void cutShortNow();
+
+    const QByteArray password_;
+    const QByteArray command_;
+    QByteArray output_;
+    bool askingChallenge_ = false;
+    bool challengeAskedAgain_ = false;
+    bool answered_ = false;
+    bool cutShort_ = false;
+    QTimer quiet_;
 };
 
-// Sends remote console commands to one server, without waiting: each reply, or why there is none,
-// comes later as a signal, one command at a time in the order sent. The server's challenge is
-// asked once and then reused (asked again once if the server refuses it). A command's output is
-// collected until the server has been quiet for a while. Passwords and commands are bytes: the
-// caller encodes them, the password as server.cfg holds it.
+// Sends remote console commands to one server, one at a time in the order sent, each a request of
+// its own. The server's challenge is asked once and then reused (asked again once if the server
+// refuses it).
 //
 // A refused password is never tried again: the commands still waiting with it fail too. After too
 // many refusals within a short time, no password is sent to that server for the rest of it, by any
@@ -31,34 +60,19 @@ class RconClient : public QObject {
 public:
     explicit RconClient(const ServerAddress& server, QObject* parent = nullptr);
 
-    const ServerAddress& server() const { return socket.server(); }
+    const ServerAddress& server() const { return server_; }
+    // No command is on its way or waiting: the next goes out at once.
+    bool isIdle() const { return !running_ && waiting_.isEmpty(); }
 
-    // Queues the command. When it cannot be sent at all (a password with a double quote, a command
-    // too long for a packet: see checkRconCommand), says why at once and queues nothing.
-    [[nodiscard]] std::optional<RemoteFailure> send(const QByteArray& password, const QByteArray& command);
-
-Q_SIGNALS:
-    void replied(const RconReply& reply);
-    void failed(const QByteArray& command, const RemoteFailure& failure);
+    // A command that cannot be sent at all (a password with a double quote, a command too long for a
+    // packet: see checkRconCommand) finishes at once with the reason, queued behind nothing.
+    RconRequest* send(const QByteArray& password, const QByteArray& command);
 
 private:
-    struct Command {
-        QByteArray password;
-        QByteArray command;
-    };
+    void startNext();
+    void finished(RconRequest* request);
 
-    void sendNext();
-    void sendPacket();
-    void take(const ServerReply& reply);
-    void refused(const reply::PasswordRefused& refusal);
-    void fail(const RemoteFailure& failure);
-    void done();
-
-    ServerSocket socket;
-    QList<Command> waiting;
-    std::optional<Command> sending;
-    bool askingChallenge = false;
-    bool challengeAskedAgain = false;
-    bool answered = false;
-    QByteArray output;
+    const ServerAddress server_;
+    QList<RconRequest*> waiting_;
+    RconRequest* running_ = nullptr;
 };

@@ -8,12 +8,16 @@ struct RemoteTimings {
     // Remote console output has no end marker: it is complete once the server has sent nothing
     // more for this long.
     std::chrono::milliseconds quiet{300};
-    // Nothing at all this long after a request: the server does not answer.
+    // Every question ends by this long after it went out: answered, or not answered in time, with
+    // what had come by then.
     std::chrono::milliseconds noAnswer{3000};
+    // A command that loads a level answers only once the level is loaded.
+    std::chrono::milliseconds levelLoad{30000};
     // At most this many packets to one server within the window, every request, challenge and
     // repeated request counted: a server drops everything from an address that sends it more than
-    // 180 a minute.
+    // 180 a minute. So many of them are kept for the status line's queries.
     int budgetPackets = 59;
+    int statusPollPackets = 30;
     std::chrono::milliseconds budgetWindow{60000};
     // After this many refused passwords within the window Quillmont sends that server no password
     // for the rest of it: the server bans an address for good after five within 30 seconds.

@@ -4,6 +4,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 
@@ -13,7 +14,8 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 struct ServerRecord {
-    std::deque<Clock::time_point> packets;
+    std::deque<Clock::time_point> statusPollPackets;
+    std::deque<Clock::time_point> otherPackets;
     std::deque<Clock::time_point> refusals;
     KnownChallenges challenges;
 };
@@ -46,18 +48,24 @@ qint64 secondsUntilBelow(const std::deque<Clock::time_point>& times, qsizetype l
 
 } // namespace
 
-std::optional<RemoteFailure> spendPacket(const ServerAddress& server)
+std::optional<RemoteFailure> spendPacket(const ServerAddress& server, PacketShare share)
 {
     const RemoteTimings& limits = remoteTimings();
-    std::deque<Clock::time_point>& packets = within(recordOf(server).packets, limits.budgetWindow);
-    if (qsizetype(packets.size()) >= limits.budgetPackets)
+    ServerRecord& record = recordOf(server);
+    const bool statusPoll = share == PacketShare::StatusPoll;
+    std::deque<Clock::time_point>& packets
+        = within(statusPoll ? record.statusPollPackets : record.otherPackets, limits.budgetWindow);
+    const qsizetype most
+        = std::max(1, statusPoll ? limits.statusPollPackets : limits.budgetPackets - limits.statusPollPackets);
+    if (qsizetype(packets.size()) >= most)
         return RemoteFailure{RemoteProblem::NotSent,
             QStringLiteral("Not sent: Quillmont has sent the server %1 %2 packets within %3 s, the most it sends a "
-                           "server, so that the server does not block this computer. Try again in %4 s.")
+                           "server besides the status line's queries, so that the server does not block this "
+                           "computer. Try again in %4 s.")
                 .arg(server.text())
                 .arg(packets.size())
                 .arg(seconds(limits.budgetWindow))
-                .arg(secondsUntilBelow(packets, limits.budgetPackets, limits.budgetWindow))};
+                .arg(secondsUntilBelow(packets, most, limits.budgetWindow))};
     packets.push_back(Clock::now());
     return std::nullopt;
 }

@@ -11,8 +11,13 @@
 // sent lately, the passwords refused lately, and the challenges received. Kept per server address
 // (IPv4 address and port), for the thread the clients run in.
 
-// Counts a packet about to be sent; refuses when the server has had as many as the budget allows.
-[[nodiscard]] std::optional<RemoteFailure> spendPacket(const ServerAddress& server);
+// Whose packets they are. The status line's queries have a share of the budget of their own, which
+// commands and the console's questions cannot spend: a burst of commands must not make a server
+// that answers look silent.
+enum class PacketShare { StatusPoll, Other };
+
+// Counts a packet about to be sent; refuses when the share has had as many as the budget allows.
+[[nodiscard]] std::optional<RemoteFailure> spendPacket(const ServerAddress& server, PacketShare share);
 
 // Refuses a password while the server has refused too many lately.
 [[nodiscard]] std::optional<RemoteFailure> checkPasswordAttempts(const ServerAddress& server);

@@ -295,6 +295,9 @@ Result<std::optional<ServerReply>> SplitPackets::read(QByteArrayView datagram)
 
 Result<std::optional<ServerReply>> SplitPackets::add(const reply::SplitFragment& fragment)
 {
+    // A fragment refused leaves nothing behind.
+    if (!waiting.contains(fragment.sequence) && waiting.size() >= mostSplitPackets)
+        return Failure{QStringLiteral("it sends parts of more than %1 split packets at once").arg(mostSplitPackets)};
     QList<std::optional<QByteArray>>& fragments = waiting[fragment.sequence];
     if (fragments.isEmpty())
         fragments.resize(fragment.count);
@@ -304,8 +307,6 @@ Result<std::optional<ServerReply>> SplitPackets::add(const reply::SplitFragment&
         return Failure{
             QStringLiteral("the fragments of split packet %1 disagree on their count").arg(fragment.sequence)};
     }
-    if (waiting.size() > mostSplitPackets)
-        return Failure{QStringLiteral("it sends parts of more than %1 split packets at once").arg(mostSplitPackets)};
     if (!fragments[fragment.number])
         fragments[fragment.number] = fragment.payload;
     if (fragments.contains(std::nullopt))

@@ -3,9 +3,9 @@
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
 #include "launch/ServerSession.h"
-#include "remote/QueryClient.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
+#include "remote/ServerQuery.h"
 
 #include <QHostAddress>
 
@@ -18,19 +18,26 @@ QString timeOfDay(const QDateTime& moment)
     return moment.toLocalTime().toString(QStringLiteral("HH:mm"));
 }
 
-qint64 millisecondsSince(const QDateTime& moment)
-{
-    return moment.msecsTo(QDateTime::currentDateTimeUtc());
-}
-
-// What the console answers to a variable's name alone: "hostname" is "VALUE".
+// What the console answers to a variable's name alone: "hostname" is "VALUE", the name as the server
+// registered it, in any case.
 std::optional<QByteArray> valueOf(const QByteArray& variable, const QByteArray& output)
 {
-    const QByteArray prefix = '"' + variable + "\" is \"";
     const QByteArray line = output.trimmed();
-    if (!line.startsWith(prefix) || !line.endsWith('"') || line.size() < prefix.size() + 1)
+    const qsizetype prefix = variable.size() + 7; // "NAME" is "
+    if (line.size() <= prefix || line.mid(1, variable.size()).compare(variable, Qt::CaseInsensitive) != 0
+        || line.mid(variable.size() + 1, 6) != "\" is \"" || !line.startsWith('"') || !line.endsWith('"'))
         return std::nullopt;
-    return line.mid(prefix.size(), line.size() - prefix.size() - 1);
+    return line.mid(prefix, line.size() - prefix - 1);
+}
+
+// What exec answers when it cannot run the file: it is missing, or its name is refused.
+bool execFailed(const QByteArray& output)
+{
+    for (const char* failure : {"couldn't exec", ": invalid path.", "not enough space"}) {
+        if (output.contains(failure))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -83,6 +90,10 @@ QString ServerWatch::status() const
         return QStringLiteral("Starting the server\u2026");
     case State::Running:
         return QStringLiteral("Running since %1: %2").arg(timeOfDay(record_->startedAt), stateInWords());
+    case State::Unreadable:
+        return QStringLiteral("Running since %1, answering on port %2 in a way Quillmont cannot read")
+            .arg(timeOfDay(record_->startedAt))
+            .arg(port_);
     case State::NotAnswering:
         return QStringLiteral("Running since %1, not answering on port %2")
             .arg(timeOfDay(record_->startedAt))
@@ -108,12 +119,9 @@ void ServerWatch::setState(State state)
 void ServerWatch::askPort(quint16 port, std::function<void(const std::optional<ServerInfo>&)> answer)
 {
     port_ = port;
-    QueryClient& query = queryOn(port);
-    // One answer only, whichever comes.
-    auto connections = std::make_shared<std::pair<QMetaObject::Connection, QMetaObject::Connection>>();
-    const auto finish = [this, connections, answer = std::move(answer)](const std::optional<ServerInfo>& info) {
-        disconnect(connections->first);
-        disconnect(connections->second);
+    QueryRequest* request = askInfo(port);
+    connect(request, &ServerRequest::finished, this, [this, request, answer = std::move(answer)] {
+        const std::optional<ServerInfo> info = request->failure() ? std::nullopt : std::optional(request->info());
         if (!serverRuns()) {
             info_ = info;
             if (info)
@@ -122,11 +130,7 @@ void ServerWatch::askPort(quint16 port, std::function<void(const std::optional<S
                 setState(State::NoServer);
         }
         answer(info);
-    };
-    connections->first = connect(&query, &QueryClient::infoReceived, this, finish);
-    connections->second
-        = connect(&query, &QueryClient::infoFailed, this, [finish](const RemoteFailure&) { finish(std::nullopt); });
-    query.askInfo();
+    });
 }
 
 void ServerWatch::watch(const ServerRecord& record)
@@ -134,8 +138,8 @@ void ServerWatch::watch(const ServerRecord& record)
     record_ = record;
     port_ = record.port;
     info_.reset();
-    lastAnswer_ = {};
-    watchedSince_ = QDateTime::currentDateTimeUtc();
+    unansweredSince_.invalidate();
+    watchedSince_.start();
     termSent_ = false;
     lastLine_.clear();
     setState(State::Starting);
@@ -147,22 +151,49 @@ void ServerWatch::poll()
 {
     if (!record_ || state_ == State::Stopping)
         return;
-    QueryClient& query = queryOn(port_);
-    connect(&query, &QueryClient::infoReceived, this, &ServerWatch::answered, Qt::UniqueConnection);
-    query.askInfo();
-    // Often in the first minute, when the operator waits to see the server come up.
-    const bool early = millisecondsSince(record_->startedAt) < remoteTimings().earlyPhase.count();
+    // A question still open is not asked again.
+    if (!polling_) {
+        QueryRequest* request = askInfo(port_);
+        connect(request, &ServerRequest::finished, this, [this, request] {
+            polling_.clear();
+            polled(*request);
+        });
+        polling_ = request;
+        pollAsked_.start();
+    }
+    // Often in the server's first minute, when the operator waits to see it come up. Its age is the
+    // system's, from its start, also when a Quillmont started later took it over.
+    const std::chrono::milliseconds age
+        = serverAge(*record_).value_or(std::chrono::milliseconds(watchedSince_.elapsed()));
+    const bool early = age < remoteTimings().earlyPhase;
     pollTimer_.start(early ? remoteTimings().pollEarly : remoteTimings().poll);
+}
+
+// A query Quillmont held back itself, or could not send, says nothing of the server; one that went
+// out and was not answered counts towards "not answering", and one answered in a way Quillmont
+// cannot read is said as such.
+void ServerWatch::polled(const QueryRequest& request)
+{
+    if (!record_ || state_ == State::Stopping)
+        return;
+    const std::optional<RemoteFailure>& failure = request.failure();
+    if (!failure)
+        return answered(request.info());
+    if (failure->problem == RemoteProblem::NotSent || failure->problem == RemoteProblem::NetworkError)
+        return;
+    if (!unansweredSince_.isValid())
+        unansweredSince_ = pollAsked_;
+    if (failure->problem == RemoteProblem::BadReply)
+        setState(State::Unreadable);
+    else if (unansweredSince_.elapsed() >= remoteTimings().notAnswering.count() && state_ != State::NotAnswering)
+        setState(State::NotAnswering);
 }
 
 void ServerWatch::answered(const ServerInfo& info)
 {
-    if (!record_ || !serverRuns())
-        return;
     info_ = info;
-    lastAnswer_ = QDateTime::currentDateTimeUtc();
-    if (state_ != State::Stopping)
-        setState(State::Running);
+    unansweredSince_.invalidate();
+    setState(State::Running);
 }
 
 void ServerWatch::checkProcess()
@@ -173,13 +204,7 @@ void ServerWatch::checkProcess()
         if (state_ != State::Stopping)
             lastLine_ = lastLineOf(serverLogOf(serverFolder_));
         endStop(state_ == State::Stopping ? State::Stopped : State::Ended);
-        return;
     }
-    if (state_ == State::Stopping)
-        return;
-    const QDateTime heardFrom = lastAnswer_.isValid() ? lastAnswer_ : watchedSince_;
-    if (millisecondsSince(heardFrom) > remoteTimings().notAnswering.count() && state_ != State::NotAnswering)
-        setState(State::NotAnswering);
 }
 
 void ServerWatch::stop()
@@ -193,7 +218,7 @@ void ServerWatch::stop()
     if (termSent_ && !signalServer(false))
         return;
     if (!termSent_)
-        send(*record_->password, "quit", [](std::optional<RemoteFailure>, const QByteArray&) {});
+        send(*record_->password, "quit", [](const RconRequest&) {});
     stopTimer_.start(remoteTimings().stopGrace);
 }
 
@@ -255,7 +280,8 @@ void ServerWatch::endStop(State state)
     Q_EMIT ended();
 }
 
-void ServerWatch::applyConfiguration(const QByteArray& passwordNow, const QByteArray& serverNameNow)
+void ServerWatch::applyConfiguration(
+    const QByteArray& passwordNow, const QList<SettingCheck>& checks, TextEncoding encoding)
 {
     if (!record_)
         return;
@@ -265,18 +291,24 @@ void ServerWatch::applyConfiguration(const QByteArray& passwordNow, const QByteA
                            "server to use the new configuration."));
         return;
     }
-    send(*record_->password, "exec server.cfg", [=, this](std::optional<RemoteFailure> failure, const QByteArray&) {
-        if (failure) {
-            Q_EMIT applied(false, notApplied(*failure));
+    send(*record_->password, "exec server.cfg", [=, this](const RconRequest& request) {
+        if (request.failure()) {
+            Q_EMIT applied(false, notApplied(*request.failure()));
+            return;
+        }
+        if (execFailed(request.output())) {
+            Q_EMIT applied(false, QStringLiteral("Not applied: the server could not read server.cfg."));
             return;
         }
         // The server runs the file's lines only after it has answered: give it a moment.
-        QTimer::singleShot(remoteTimings().applyPause, this, [=, this] { checkApplied(passwordNow, serverNameNow); });
+        QTimer::singleShot(
+            remoteTimings().applyPause, this, [=, this] { checkApplied(passwordNow, checks, encoding); });
     });
 }
 
-// The server's name, asked with the password the file gives it now, tells that it ran the file.
-void ServerWatch::checkApplied(const QByteArray& passwordNow, const QByteArray& serverNameNow)
+// The settings checked, asked with the password the file gives the server now, tell that it ran
+// the file: each must be what the file sets, as the server reads it.
+void ServerWatch::checkApplied(const QByteArray& passwordNow, QList<SettingCheck> checks, TextEncoding encoding)
 {
     if (!record_)
         return; // it has ended meanwhile, and said so
@@ -288,15 +320,24 @@ void ServerWatch::checkApplied(const QByteArray& passwordNow, const QByteArray& 
                 + keptPassword(std::nullopt));
         return;
     }
-    send(passwordNow, "hostname", [=, this](std::optional<RemoteFailure> failure, const QByteArray& output) {
-        if (failure)
-            Q_EMIT applied(false, notApplied(*failure));
-        else if (valueOf("hostname", output) != serverNameNow)
+    if (checks.isEmpty()) {
+        Q_EMIT applied(true, QStringLiteral("Applied to the running server.") + keptPassword(passwordNow));
+        return;
+    }
+    const SettingCheck check = checks.takeFirst();
+    send(passwordNow, check.name, [=, this](const RconRequest& request) {
+        const QString name = QString::fromLatin1(check.name);
+        const std::optional<QByteArray> value = valueOf(check.name, request.output());
+        if (request.failure())
+            Q_EMIT applied(false, notApplied(*request.failure()));
+        else if (request.output().trimmed().isEmpty())
+            Q_EMIT applied(false, QStringLiteral("Not applied: the server does not know %1.").arg(name));
+        else if (value != check.value)
             Q_EMIT applied(false,
-                QStringLiteral("Not applied: the server still goes by another name after it was asked to run "
-                               "server.cfg."));
+                QStringLiteral("Not applied: the server reports %1 as \"%2\".")
+                    .arg(name, decodeText(value.value_or(request.output().trimmed()), encoding)));
         else
-            Q_EMIT applied(true, QStringLiteral("Applied to the running server.") + keptPassword(passwordNow));
+            checkApplied(passwordNow, checks, encoding);
     });
 }
 
@@ -312,6 +353,11 @@ QString ServerWatch::notApplied(const RemoteFailure& failure) const
     }
 }
 
+QString ServerWatch::notePassword(const QByteArray& password)
+{
+    return keptPassword(password).trimmed();
+}
+
 // The record keeps the password the server has now, for Stop and for a Quillmont started later;
 // gives what the operator should know when it cannot.
 QString ServerWatch::keptPassword(const std::optional<QByteArray>& password)
@@ -325,33 +371,18 @@ QString ServerWatch::keptPassword(const std::optional<QByteArray>& password)
     return told ? QStringLiteral("\n\n") + *told : QString();
 }
 
-void ServerWatch::send(const QByteArray& password, const QByteArray& command,
-    std::function<void(std::optional<RemoteFailure>, QByteArray)> reply)
+void ServerWatch::send(
+    const QByteArray& password, const QByteArray& command, std::function<void(const RconRequest&)> then)
 {
     const ServerAddress server{QHostAddress(QHostAddress::LocalHost), port_};
-    if (!rcon_ || rcon_->server() != server) {
+    if (!rcon_ || rcon_->server() != server)
         rcon_ = std::make_unique<RconClient>(server);
-        connect(rcon_.get(), &RconClient::replied, this, [this](const RconReply& answer) {
-            if (!replies_.isEmpty())
-                replies_.takeFirst()(std::nullopt, answer.output);
-        });
-        connect(rcon_.get(), &RconClient::failed, this, [this](const QByteArray&, const RemoteFailure& failure) {
-            if (!replies_.isEmpty())
-                replies_.takeFirst()(failure, {});
-        });
-        replies_.clear();
-    }
-    if (const std::optional<RemoteFailure> refused = rcon_->send(password, command)) {
-        reply(refused, {});
-        return;
-    }
-    replies_.append(std::move(reply));
+    RconRequest* request = rcon_->send(password, command);
+    connect(request, &ServerRequest::finished, this, [request, then = std::move(then)] { then(*request); });
 }
 
-QueryClient& ServerWatch::queryOn(quint16 port)
+// The status line's questions are asked within a share of the packet budget of their own.
+QueryRequest* ServerWatch::askInfo(quint16 port)
 {
-    const ServerAddress server{QHostAddress(QHostAddress::LocalHost), port};
-    if (!query_ || query_->server() != server)
-        query_ = std::make_unique<QueryClient>(server);
-    return *query_;
+    return askServerInfo({QHostAddress(QHostAddress::LocalHost), port}, PacketShare::StatusPoll, this);
 }

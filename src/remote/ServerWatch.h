@@ -1,19 +1,29 @@
 #pragma once
 
+#include "formats/TextEncoding.h"
 #include "launch/ServerRecord.h"
 #include "remote/RemoteFailure.h"
 #include "remote/ServerReplies.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QueryClient;
+class QueryRequest;
 class RconClient;
+class RconRequest;
+
+// A setting that server.cfg now sets, as the server should report it once it has run the file.
+struct SettingCheck {
+    QByteArray name;
+    QByteArray value;
+};
 
 // The server of one server folder as the main window shows it: the server this folder started,
 // from its record and its answers to status queries, or another server found on the port. While
@@ -23,7 +33,7 @@ class ServerWatch : public QObject {
     Q_OBJECT
 
 public:
-    enum class State { NoServer, OtherServer, Starting, Running, NotAnswering, Stopping, Stopped, Ended };
+    enum class State { NoServer, OtherServer, Starting, Running, Unreadable, NotAnswering, Stopping, Stopped, Ended };
 
     explicit ServerWatch(QString serverFolder, QObject* parent = nullptr);
     ~ServerWatch() override;
@@ -54,9 +64,13 @@ public:
     void endNow();
     void keepRunning();
 
-    // Has the running server run its server.cfg again, and checks that it did, with the password
+    // Has the running server run its server.cfg again, and checks that it did: that it read the file,
+    // and that it reports the settings checked as the file sets them now, asked with the password
     // written in it now. Reports with `applied`.
-    void applyConfiguration(const QByteArray& passwordNow, const QByteArray& serverNameNow);
+    void applyConfiguration(const QByteArray& passwordNow, const QList<SettingCheck>& checks, TextEncoding encoding);
+    // The server has taken a new remote console password: the record keeps it, for Stop and for a
+    // Quillmont started later. Gives what the operator should know when it cannot.
+    QString notePassword(const QByteArray& password);
 
 Q_SIGNALS:
     void statusChanged();
@@ -71,31 +85,34 @@ private:
     void setState(State state);
     void checkProcess();
     void poll();
+    void polled(const QueryRequest& request);
     void answered(const ServerInfo& info);
     void endStop(State state);
     void askToEnd();
     bool signalServer(bool now);
-    void checkApplied(const QByteArray& passwordNow, const QByteArray& serverNameNow);
+    void checkApplied(const QByteArray& passwordNow, QList<SettingCheck> checks, TextEncoding encoding);
     QString notApplied(const RemoteFailure& failure) const;
     QString keptPassword(const std::optional<QByteArray>& password);
-    void send(const QByteArray& password, const QByteArray& command,
-        std::function<void(std::optional<RemoteFailure>, QByteArray)> reply);
-    QueryClient& queryOn(quint16 port);
+    void send(const QByteArray& password, const QByteArray& command, std::function<void(const RconRequest&)> then);
+    QueryRequest* askInfo(quint16 port);
 
     const QString serverFolder_;
     State state_ = State::NoServer;
     std::optional<ServerRecord> record_;
     std::optional<ServerInfo> info_;
     quint16 port_ = 0;
-    QDateTime watchedSince_;
-    QDateTime lastAnswer_;
+    // Since the watch began, for a server whose age the system does not tell.
+    QElapsedTimer watchedSince_;
+    // Since the first query that went out after the last answer, and was not answered; invalid while
+    // none is waiting for an answer. Queries Quillmont held back itself do not count.
+    QElapsedTimer unansweredSince_;
+    QPointer<QueryRequest> polling_;
+    QElapsedTimer pollAsked_;
     QDateTime endedAt_;
     QString lastLine_;
     bool termSent_ = false;
     QTimer processCheck_;
     QTimer pollTimer_;
     QTimer stopTimer_;
-    std::unique_ptr<QueryClient> query_;
     std::unique_ptr<RconClient> rcon_;
-    QList<std::function<void(std::optional<RemoteFailure>, QByteArray)>> replies_;
 };

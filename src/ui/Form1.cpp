@@ -138,6 +138,24 @@ constexpr auto commandLineFields = std::to_array<TextField>({&S::maxplayers, &S:
 
 const QString serverConfigFile = QStringLiteral("tfc/server.cfg");
 
+// Settings read back after server.cfg is applied live: the server's name, which it always sets, and
+// a few that this Write Config changed. Passwords are neither read back nor shown.
+constexpr qsizetype otherSettingsChecked = 3;
+const QByteArrayList neverReadBack{"hostname", "rcon_password", "sv_password"};
+
+QList<SettingCheck> settingChecks(const QByteArray& before, const QByteArray& after)
+{
+    QByteArrayList names{"hostname"};
+    for (const QByteArray& name : settingsChanged(before, after)) {
+        if (!neverReadBack.contains(name) && names.size() <= otherSettingsChecked)
+            names.append(name);
+    }
+    QList<SettingCheck> checks;
+    for (const QByteArray& name : std::as_const(names))
+        checks.append({name, valueSetIn(after, name).value_or(QByteArray())});
+    return checks;
+}
+
 } // namespace
 
 Form1::Form1(Forms& registry)
@@ -350,21 +368,22 @@ void Form1::Command1_Click()
         showFailure(failure->message);
         return;
     }
+    const QByteArray before = serverCfgBytes(file.path());
     takeMainScreenBoxes();
     if (forms.tellSaved(
             writeServerCfg(file, settings, forms.fileEncoding()), QStringLiteral("Configuration saved to server.cfg")))
-        offerToApply();
+        offerToApply(before);
 }
 
 // The running server reads its server.cfg only when it starts, unless it is told to read it again.
-void Form1::offerToApply()
+void Form1::offerToApply(const QByteArray& before)
 {
     if (!watch.serverRuns() || watch.state() == ServerWatch::State::Stopping
         || !askOperator(QStringLiteral("Apply the new configuration to the running server now?")))
         return;
     const QByteArray written = serverCfgBytes(forms.inServerFolder(serverConfigFile));
     watch.applyConfiguration(valueSetIn(written, "rcon_password").value_or(QByteArray()),
-        valueSetIn(written, "hostname").value_or(QByteArray()));
+        settingChecks(before, written), forms.fileEncoding());
 }
 
 // Start Server: starts what the boxes show. A player limit or map the server would take otherwise

@@ -34,6 +34,7 @@ public:
     MainWindowSwitches switches() const;
 
     const ServerWatch& server() const { return watch; }
+    ServerWatch& server() { return watch; }
 
 protected:
     bool event(QEvent* event) override;
@@ -50,7 +51,7 @@ private:
     void startNow();
     void recordServer(const StartedServer& server, const ServerCommand& command);
     void askToEndServer();
-    void offerToApply();
+    void offerToApply(const QByteArray& before);
 
     void Command1_Click();
     void Command2_Click();

@@ -1,14 +1,15 @@
 #include "ui/ServerConsole.h"
 
+#include "formats/ConsoleText.h"
 #include "formats/ServerCfg.h"
 #include "formats/TextLines.h"
 #include "launch/LogFollower.h"
 #include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
-#include "remote/QueryClient.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
-#include "remote/ServerRequests.h"
+#include "remote/RequestPackets.h"
+#include "remote/ServerQuery.h"
 #include "ui/Centring.h"
 #include "ui/FolderSettings.h"
 #include "ui/Form1.h"
@@ -79,6 +80,20 @@ QString nameOf(const QByteArray& name)
     return QString::fromUtf8(name);
 }
 
+// A command that sets a password (rcon_password, sv_password, any variable whose name ends in
+// "password") is sent, but never kept in the history, where it would stay in the settings file.
+bool setsPassword(const QString& command)
+{
+    const QByteArrayList words = consoleWords(command.toUtf8());
+    return !words.isEmpty() && words.first().toLower().endsWith("password");
+}
+
+QStringList withoutPasswords(QStringList commands)
+{
+    commands.removeIf(setsPassword);
+    return commands;
+}
+
 } // namespace
 
 ServerConsole::ServerConsole(Forms& registry)
@@ -135,8 +150,8 @@ void ServerConsole::buildControls()
     playersTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     playersTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     playersTable->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    auto* kickButton = button(this, "kickButton", QStringLiteral("Kick"));
-    auto* banButton = button(this, "banButton", QStringLiteral("Ban\u2026"));
+    kickButton = button(this, "kickButton", QStringLiteral("Kick"));
+    banButton = button(this, "banButton", QStringLiteral("Ban\u2026"));
     mapBox = named(new QLineEdit(this), "mapBox");
     auto* changeMapButton = button(this, "changeMapButton", QStringLiteral("Change Map"));
 
@@ -161,7 +176,8 @@ void ServerConsole::buildControls()
     map->addWidget(mapBox);
     map->addWidget(changeMapButton);
     auto* players = new QVBoxLayout;
-    players->addWidget(labelFor(playersTable, "playersLabel", "P&layers"));
+    playersLabel = labelFor(playersTable, "playersLabel", "P&layers");
+    players->addWidget(playersLabel);
     players->addWidget(playersTable);
     players->addLayout(buttons);
     players->addLayout(map);
@@ -178,6 +194,8 @@ void ServerConsole::buildControls()
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     connect(commandBox, &QLineEdit::returnPressed, this, &ServerConsole::sendTyped);
+    connect(serverBox, &QComboBox::currentTextChanged, this, &ServerConsole::serverTextChanged);
+    connect(passwordBox, &QLineEdit::textEdited, this, [this] { passwordFor = serverBox->currentText().trimmed(); });
     connect(kickButton, &QPushButton::clicked, this, &ServerConsole::kick);
     connect(banButton, &QPushButton::clicked, this, &ServerConsole::ban);
     connect(changeMapButton, &QPushButton::clicked, this, &ServerConsole::changeMap);
@@ -189,12 +207,15 @@ void ServerConsole::Form_Load()
     const QSize saved = consoleSize(folder);
     resize(saved.isValid() ? saved : firstSize);
     centreOnScreen(this);
-    const QString ours = QStringLiteral("127.0.0.1:%1").arg(serverPort(folder));
+    const QString ours = QStringLiteral("127.0.0.1:%1").arg(ourPort());
     QStringList addresses = consoleAddresses(folder);
     addresses.removeAll(ours);
     serverBox->addItems(QStringList(ours) + addresses);
     serverBox->setCurrentIndex(0);
-    history = consoleHistory(folder);
+    // Passwords kept by earlier versions leave the settings file now.
+    history = withoutPasswords(consoleHistory(folder));
+    if (history.size() != consoleHistory(folder).size())
+        setConsoleHistory(folder, history);
     historyAt = history.size();
     maps = mapsOfServer(folder);
     if (maps) {
@@ -204,9 +225,9 @@ void ServerConsole::Form_Load()
         mapBox->setCompleter(completer);
     }
     commandBox->setFocus();
-    findServerAddress(ours, this, [this](const Result<ServerAddress>& server) {
+    findServerAddress(ours, this, [this, ours](const Result<ServerAddress>& server) {
         if (server)
-            useServer(*server);
+            useServer({*server, ours});
     });
     if (const QString logFile = serverLogOf(folder); !logFile.isEmpty()) {
         log = std::make_unique<LogFollower>(logFile);
@@ -248,6 +269,8 @@ void ServerConsole::walkHistory(int step)
 
 void ServerConsole::remember(const QString& command)
 {
+    if (setsPassword(command))
+        return;
     if (history.isEmpty() || history.last() != command)
         history.append(command);
     if (history.size() > mostHistory)
@@ -276,7 +299,7 @@ void ServerConsole::sendTyped()
 void ServerConsole::send(const Request& request)
 {
     const QString text = serverBox->currentText().trimmed();
-    if (found && foundFrom == text) {
+    if (found && found->text == text) {
         sendTo(*found, request);
         return;
     }
@@ -285,21 +308,22 @@ void ServerConsole::send(const Request& request)
             showFailure(server.failure().message);
             return;
         }
-        foundFrom = text;
-        found = *server;
-        sendTo(*server, request);
+        found = FoundServer{*server, text};
+        sendTo(*found, request);
     });
 }
 
-void ServerConsole::sendTo(const ServerAddress& server, const Request& request)
+void ServerConsole::sendTo(const FoundServer& target, const Request& request)
 {
+    const ServerAddress& server = target.address;
+    const QString& text = target.text;
     const bool ours = isOurs(server);
     if (request.approve && !request.approve(ours))
         return;
     const QByteArray& command = request.command;
     const QString address = server.text();
     const QStringList used = consoleAddresses(serverFolder);
-    if (!server.ip.isLoopback() && !used.contains(foundFrom) && !warned.contains(address)) {
+    if (!server.ip.isLoopback() && !used.contains(text) && !warned.contains(address)) {
         warned.insert(address);
         showFailure(QStringLiteral("The remote console sends the password to %1 unencrypted.").arg(address));
     }
@@ -316,23 +340,35 @@ void ServerConsole::sendTo(const ServerAddress& server, const Request& request)
         showFailure(cannot->message);
         return;
     }
-    if (const std::optional<RemoteFailure> refused = rconFor(server).send(*password, command)) {
-        showFailure(refused->message);
-        return;
-    }
-    sent.append({address, request, ours, folderPasswordUsed});
+    RconClient& client = rconFor(server);
+    const bool goesOutNow = client.isIdle();
+    RconRequest* reply = client.send(*password, command);
+    // A command shows when it goes out: at once, or after the reply of the one before it, so that
+    // each reply follows its command.
+    auto shown = std::make_shared<bool>(false);
+    const auto showCommand = [this, command, shown] {
+        if (!std::exchange(*shown, true))
+            showLines({QStringLiteral("> ") + QString::fromUtf8(command)});
+    };
+    if (goesOutNow)
+        showCommand();
+    connect(reply, &RconRequest::started, this, showCommand);
+    connect(reply, &ServerRequest::finished, this,
+        [this, reply, request, showCommand, how = Sent{ours, folderPasswordUsed}] {
+            showCommand();
+            showReply(*reply, request, how);
+        });
     if (ours)
         echo.sent(QString::fromUtf8(command));
-    showNextCommand(address);
     if (request.typed) {
         remember(QString::fromUtf8(command));
         commandBox->clear();
     }
     QStringList addresses = used;
-    addresses.removeAll(foundFrom);
-    addresses.prepend(foundFrom);
+    addresses.removeAll(text);
+    addresses.prepend(text);
     setConsoleAddresses(serverFolder, addresses.mid(0, mostAddresses));
-    useServer(server);
+    useServer(target);
 }
 
 // This folder's password: the one the running server is known to have, else the one server.cfg
@@ -345,103 +381,122 @@ std::optional<QByteArray> ServerConsole::folderPassword() const
     return valueSetIn(serverCfgBytes(forms.inServerFolder(QStringLiteral("tfc/server.cfg"))), "rcon_password");
 }
 
+// One client per server, so that its commands go out one at a time, in the order sent.
 RconClient& ServerConsole::rconFor(const ServerAddress& server)
 {
     RconClient*& console = consoles[server.text()];
-    if (!console) {
+    if (!console)
         console = new RconClient(server, this);
-        connect(console, &RconClient::replied, this,
-            [this, address = server.text()](const RconReply& reply) { replied(address, reply); });
-        connect(console, &RconClient::failed, this,
-            [this, address = server.text()](
-                const QByteArray& command, const RemoteFailure& failure) { failed(address, command, failure); });
-    }
     return *console;
 }
 
-// A command shows when it goes out: at once, or after the reply of the one before it, so that each
-// reply follows its command.
-void ServerConsole::showNextCommand(const QString& server)
+void ServerConsole::showReply(const RconRequest& reply, const Request& request, const Sent& how)
 {
-    const auto next
-        = std::find_if(sent.begin(), sent.end(), [&server](const Sent& item) { return item.server == server; });
-    if (next != sent.end() && !std::exchange(next->shown, true))
-        showLines({QStringLiteral("> ") + QString::fromUtf8(next->request.command)});
-}
-
-std::optional<ServerConsole::Sent> ServerConsole::takeSent(const QString& server, const QByteArray& command)
-{
-    const auto it = std::find_if(sent.begin(), sent.end(),
-        [&](const Sent& item) { return item.server == server && item.request.command == command; });
-    if (it == sent.end())
-        return std::nullopt;
-    Sent item = *it;
-    sent.erase(it);
-    return item;
-}
-
-void ServerConsole::replied(const QString& server, const RconReply& reply)
-{
-    const std::optional<Sent> item = takeSent(server, reply.command);
-    if (!item)
+    if (reply.failure()) {
+        showFailed(reply, how);
         return;
-    if (!item->shown)
-        showLines({QStringLiteral("> ") + QString::fromUtf8(reply.command)});
+    }
     const QString output = reply.text();
     QStringList lines = output.split(QLatin1Char('\n'));
     if (lines.last().isEmpty())
         lines.removeLast();
     showLines(output.isEmpty() ? QStringList(QStringLiteral("(no reply)")) : lines);
-    if (item->ours)
-        showLines(echo.replied(QString::fromUtf8(reply.command), output));
-    showNextCommand(server);
-    askPlayers();
-    if (item->request.then)
-        item->request.then(reply.output);
+    if (reply.cutShort())
+        showLines({QStringLiteral("(reply cut short)")});
+    if (how.ours)
+        showLines(echo.replied(QString::fromUtf8(reply.command()), output));
+    if (how.ours && request.typed)
+        tookPassword(reply);
+    if (request.then)
+        request.then(reply.output());
 }
 
-void ServerConsole::failed(const QString& server, const QByteArray& command, const RemoteFailure& failure)
+void ServerConsole::showFailed(const RconRequest& reply, const Sent& how)
 {
-    const std::optional<Sent> item = takeSent(server, command);
-    if (!item)
-        return;
-    if (!item->shown)
-        showLines({QStringLiteral("> ") + QString::fromUtf8(command)});
+    const RemoteFailure& failure = *reply.failure();
     if (failure.problem == RemoteProblem::NoAnswer)
-        showLines({QStringLiteral("(no answer from %1)").arg(server)});
-    else if (failure.problem == RemoteProblem::PasswordRefused && item->folderPassword)
+        showLines({QStringLiteral("(no answer from %1)").arg(reply.server().text())});
+    else if (failure.problem == RemoteProblem::PasswordRefused && how.folderPassword)
         showLines({QStringLiteral("The server refused the password (Remote Console Password). Check it, and that "
                                   "the server was started after Write Config wrote it.")});
     else
         showLines({failure.message});
-    if (item->ours)
-        showLines(echo.replied(QString::fromUtf8(command), {}));
-    showNextCommand(server);
+    if (how.ours)
+        showLines(echo.replied(QString::fromUtf8(reply.command()), {}));
+}
+
+// A password the operator gave this folder's server by hand is the one Stop and a Quillmont started
+// later use from then on, as when server.cfg is applied.
+void ServerConsole::tookPassword(const RconRequest& reply)
+{
+    const QByteArrayList words = consoleWords(reply.command());
+    Form1* main = forms.loaded<Form1>();
+    if (words.size() < 2 || words.first().compare("rcon_password", Qt::CaseInsensitive) != 0 || !main
+        || !main->server().serverRuns())
+        return;
+    if (const QString failure = main->server().notePassword(words.at(1)); !failure.isEmpty())
+        showFailure(failure);
+}
+
+// While this folder's server runs, it is on the port it was started with.
+quint16 ServerConsole::ourPort() const
+{
+    if (const Form1* main = forms.loaded<Form1>(); main && main->server().record())
+        return main->server().record()->port;
+    return serverPort(serverFolder);
 }
 
 bool ServerConsole::isOurs(const ServerAddress& server) const
 {
-    return server.ip.isLoopback() && server.port == serverPort(serverFolder);
+    return server.ip.isLoopback() && server.port == ourPort();
 }
 
-// The players shown are those of the server last sent a command, this folder's at first.
-void ServerConsole::useServer(const ServerAddress& server)
+// The players shown are those of the server last sent a command, this folder's at first, and the
+// table says whose they are.
+void ServerConsole::useServer(const FoundServer& server)
 {
     if (playersOf == server)
         return;
+    const bool sameServer = playersOf && playersOf->address == server.address;
     playersOf = server;
-    query = std::make_unique<QueryClient>(server);
-    connect(query.get(), &QueryClient::playersReceived, this, &ServerConsole::showPlayers);
-    connect(query.get(), &QueryClient::playersFailed, this, [this] { showPlayers({}); });
+    playersLabel->setText(QStringLiteral("P&layers on %1").arg(server.address.text()));
+    playersTable->setAccessibleName(playersLabel->text().remove(QLatin1Char('&')));
+    offerPlayerActions();
+    if (sameServer)
+        return;
+    playersTable->setRowCount(0);
     askPlayers();
+    playersTimer.start();
+}
+
+// A password belongs to the address it was typed for.
+void ServerConsole::serverTextChanged(const QString& text)
+{
+    offerPlayerActions();
+    if (!passwordBox->text().isEmpty() && text.trimmed() != passwordFor)
+        passwordBox->clear();
+}
+
+// Kick and Ban act on the server whose players are shown, and only while the Server box still
+// names it.
+void ServerConsole::offerPlayerActions()
+{
+    const bool playersShown = playersOf && serverBox->currentText().trimmed() == playersOf->text;
+    kickButton->setEnabled(playersShown);
+    banButton->setEnabled(playersShown);
 }
 
 void ServerConsole::askPlayers()
 {
-    if (!query)
+    if (!playersOf || askingPlayers)
         return;
-    query->askPlayers();
-    playersTimer.start();
+    QueryRequest* request = askServerPlayers(playersOf->address, PacketShare::Other, this);
+    askingPlayers = request;
+    connect(request, &ServerRequest::finished, this, [this, request] {
+        askingPlayers.clear();
+        if (playersOf && request->server() == playersOf->address)
+            showPlayers(request->failure() ? QList<PlayerInfo>() : request->players());
+    });
 }
 
 void ServerConsole::showPlayers(const QList<PlayerInfo>& players)
@@ -466,42 +521,44 @@ void ServerConsole::showPlayers(const QList<PlayerInfo>& players)
 
 // Kick and Ban act on the player by the user id that `status` gives for the selected name, byte
 // for byte; a name never goes into a command, since it may hold quotes.
-void ServerConsole::withSelectedPlayer(const std::function<void(const StatusPlayer&)>& act)
+void ServerConsole::withSelectedPlayer(const std::function<void(const FoundServer&, const StatusPlayer&)>& act)
 {
     const QList<QTableWidgetItem*> selection = playersTable->selectedItems();
-    if (selection.isEmpty()) {
+    if (selection.isEmpty() || !playersOf) {
         showFailure(QStringLiteral("Select a player in Players first."));
         return;
     }
     const QByteArray name = playersTable->item(selection.first()->row(), 0)->data(Qt::UserRole).toByteArray();
-    send({.command = "status",
-        .then = [name, act](const QByteArray& output) {
-            QList<StatusPlayer> matches = playersInStatus(output);
-            matches.removeIf([&name](const StatusPlayer& player) { return player.name != name; });
-            if (matches.isEmpty())
-                showFailure(
-                    QStringLiteral("No player named \"%1\" is on the server now: nothing was sent.").arg(nameOf(name)));
-            else if (matches.size() > 1)
-                showFailure(QStringLiteral("%1 players are named \"%2\", and Quillmont cannot tell which one you mean: "
-                                           "nothing was sent.")
-                                .arg(matches.size())
-                                .arg(nameOf(name)));
-            else
-                act(matches.first());
-        }});
+    const FoundServer server = *playersOf;
+    sendTo(server, {.command = "status", .then = [name, server, act](const QByteArray& output) {
+                        QList<StatusPlayer> matches = playersInStatus(output);
+                        matches.removeIf([&name](const StatusPlayer& player) { return player.name != name; });
+                        if (matches.isEmpty())
+                            showFailure(QStringLiteral("No player named \"%1\" is on the server now: nothing was sent.")
+                                            .arg(nameOf(name)));
+                        else if (matches.size() > 1)
+                            showFailure(
+                                QStringLiteral("%1 players are named \"%2\", and Quillmont cannot tell which one you "
+                                               "mean: nothing was sent.")
+                                    .arg(matches.size())
+                                    .arg(nameOf(name)));
+                        else
+                            act(server, matches.first());
+                    }});
 }
 
 void ServerConsole::kick()
 {
-    withSelectedPlayer(
-        [this](const StatusPlayer& player) { send({.command = "kick # " + QByteArray::number(player.userid)}); });
+    withSelectedPlayer([this](const FoundServer& server, const StatusPlayer& player) {
+        sendTo(server, {.command = "kick # " + QByteArray::number(player.userid)});
+    });
 }
 
 // A ban holds the player's unique id for the minutes asked, and is written to the server's list so
 // that it outlasts a restart.
 void ServerConsole::ban()
 {
-    withSelectedPlayer([this](const StatusPlayer& player) {
+    withSelectedPlayer([this](const FoundServer& server, const StatusPlayer& player) {
         if (unbannable.contains(player.uniqueid)) {
             showFailure(QStringLiteral("\"%1\" has no unique id that a ban can hold (%2): the player can be kicked, "
                                        "not banned by id.")
@@ -512,8 +569,8 @@ void ServerConsole::ban()
             QStringLiteral("Ban \"%1\" for how many minutes? 0 bans for good.").arg(nameOf(player.name)), 0);
         if (!minutes)
             return;
-        send({.command = "banid " + QByteArray::number(*minutes) + ' ' + player.uniqueid + " kick"});
-        send({.command = "writeid"});
+        sendTo(server, {.command = "banid " + QByteArray::number(*minutes) + ' ' + player.uniqueid + " kick"});
+        sendTo(server, {.command = "writeid"});
     });
 }
 

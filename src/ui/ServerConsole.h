@@ -7,6 +7,7 @@
 #include "remote/StatusPlayers.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <QWidget>
@@ -18,12 +19,14 @@
 class Forms;
 class LogFollower;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QTableWidget;
-class QueryClient;
+class QueryRequest;
 class RconClient;
-struct RconReply;
+class RconRequest;
 
 // Server Console: what this folder's server prints, as it prints it, and the remote console of
 // that server or any other: commands and their replies, the players with Kick and Ban, and map
@@ -50,32 +53,38 @@ private:
         std::function<bool(bool ours)> approve = {};
         std::function<void(const QByteArray& output)> then = {};
     };
+    // A server, and the Server box's text it was found from.
+    struct FoundServer {
+        ServerAddress address;
+        QString text;
+        bool operator==(const FoundServer&) const = default;
+    };
+    // How a command went out: to this folder's server, and with its password.
     struct Sent {
-        QString server;
-        Request request;
         bool ours;
         bool folderPassword;
-        bool shown = false;
     };
 
     void buildControls();
     void showLines(const QStringList& lines);
     void sendTyped();
     void send(const Request& request);
-    void sendTo(const ServerAddress& server, const Request& request);
+    void sendTo(const FoundServer& server, const Request& request);
     std::optional<QByteArray> folderPassword() const;
     RconClient& rconFor(const ServerAddress& server);
-    void replied(const QString& server, const RconReply& reply);
-    void failed(const QString& server, const QByteArray& command, const RemoteFailure& failure);
-    std::optional<Sent> takeSent(const QString& server, const QByteArray& command);
-    void showNextCommand(const QString& server);
-    void useServer(const ServerAddress& server);
+    void showReply(const RconRequest& reply, const Request& request, const Sent& how);
+    void showFailed(const RconRequest& reply, const Sent& how);
+    void tookPassword(const RconRequest& reply);
+    void useServer(const FoundServer& server);
     void askPlayers();
     void showPlayers(const QList<PlayerInfo>& players);
-    void withSelectedPlayer(const std::function<void(const StatusPlayer&)>& act);
+    void serverTextChanged(const QString& text);
+    void offerPlayerActions();
+    void withSelectedPlayer(const std::function<void(const FoundServer&, const StatusPlayer&)>& act);
     void kick();
     void ban();
     void changeMap();
+    quint16 ourPort() const;
     bool isOurs(const ServerAddress& server) const;
     void walkHistory(int step);
     void remember(const QString& command);
@@ -88,19 +97,23 @@ private:
     QPlainTextEdit* outputView;
     QLineEdit* commandBox;
     QTableWidget* playersTable;
+    QLabel* playersLabel;
+    QPushButton* kickButton;
+    QPushButton* banButton;
     QLineEdit* mapBox;
 
     std::optional<QStringList> maps;
     ConsoleEcho echo;
     std::unique_ptr<LogFollower> log;
-    // The address the Server box gave when it was last looked up, and the text it was found from.
-    QString foundFrom;
-    std::optional<ServerAddress> found;
+    // The address the Server box gave when it was last looked up.
+    std::optional<FoundServer> found;
     QHash<QString, RconClient*> consoles;
-    QList<Sent> sent;
     QSet<QString> warned;
-    std::optional<ServerAddress> playersOf;
-    std::unique_ptr<QueryClient> query;
+    // The Server box's text that the password typed in Password belongs to.
+    QString passwordFor;
+    // The server whose players the table shows: Kick and Ban act on that server alone.
+    std::optional<FoundServer> playersOf;
+    QPointer<QueryRequest> askingPlayers;
     QTimer playersTimer;
     QStringList history;
     qsizetype historyAt = 0;

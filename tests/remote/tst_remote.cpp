@@ -1,9 +1,10 @@
+#include "OwnNetwork.h"
 #include "StandIn.h"
 #include "TestFiles.h"
-#include "remote/QueryClient.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
-#include "remote/ServerRequests.h"
+#include "remote/RequestPackets.h"
+#include "remote/ServerQuery.h"
 #include "remote/StatusPlayers.h"
 
 #include <QProcess>
@@ -17,7 +18,13 @@ using namespace std::chrono_literals;
 namespace {
 
 // Shorter waits, so that no test waits long for the network; the limits stay as they are.
-const RemoteTimings testTimings{.quiet = 100ms, .noAnswer = 1000ms};
+const RemoteTimings testTimings{.quiet = 100ms, .noAnswer = 1000ms, .levelLoad = 1500ms};
+
+// Puts back the timings a test changes when it ends, however it ends.
+struct TimingsKept {
+    const RemoteTimings kept = remoteTimings();
+    ~TimingsKept() { setRemoteTimings(kept); }
+};
 
 // Bytes as the data files write them: hex, and "text" in double quotes, either followed by *N.
 QByteArray bytesOf(const QByteArray& written)
@@ -94,42 +101,37 @@ QByteArrayList read(const QByteArrayList& datagrams)
     return reads;
 }
 
-// Asks the server each question in turn, with the same two clients: "info", "players", or a
-// remote console command ("rcon COMMAND"); then gives anything more `settle` ms to come. Describes
-// what comes back as server-replies.txt does, joined by " | ": "reply OUTPUT" for a command,
-// "fails MESSAGE" for a failure (and the signal's question first when it is not the one asked).
+QByteArray describe(const ServerRequest& request)
+{
+    if (request.failure())
+        return "fails " + request.failure()->message.toUtf8();
+    if (const auto* rcon = qobject_cast<const RconRequest*>(&request)) {
+        const QByteArray& output = rcon->output();
+        const QByteArray shown = output.size() > 4096 ? "<" + QByteArray::number(output.size()) + " bytes>" : output;
+        return ("reply " + rcon->command() + ": " + shown).chopped(output.isEmpty())
+            + (rcon->cutShort() ? " (cut short)" : "");
+    }
+    const auto& query = static_cast<const QueryRequest&>(request);
+    return query.question() == QueryRequest::Question::Info ? describe(query.info()) : describe(query.players());
+}
+
+// Asks the server each question in turn, the commands of one remote console client; then gives
+// anything more `settle` ms to come. Describes each answer as server-replies.txt does, joined by
+// " | ": "reply COMMAND: OUTPUT" for a command (" (cut short)" after output that did not end),
+// "fails MESSAGE" for a failure.
 QByteArray ask(
     const ServerAddress& server, const QByteArrayList& questions, const QByteArray& password = "secret", int settle = 0)
 {
     QByteArrayList results;
-    QByteArray asked;
-    const auto failed = [&](const QByteArray& signal) {
-        return [&, signal](const RemoteFailure& failure) {
-            results << (signal == asked ? "" : signal + ' ') + "fails " + failure.message.toUtf8();
-        };
-    };
-    QueryClient query(server);
-    QObject::connect(&query, &QueryClient::infoReceived, [&](const ServerInfo& info) { results << describe(info); });
-    QObject::connect(&query, &QueryClient::playersReceived, [&](const auto& players) { results << describe(players); });
-    QObject::connect(&query, &QueryClient::infoFailed, failed("info"));
-    QObject::connect(&query, &QueryClient::playersFailed, failed("players"));
+    QObject owner;
     RconClient rcon(server);
-    QObject::connect(&rcon, &RconClient::replied, [&](const RconReply& reply) {
-        results << ("reply " + reply.command + ": " + reply.output).chopped(reply.output.isEmpty());
-    });
-    QObject::connect(&rcon, &RconClient::failed,
-        [&, rconFailed = failed("rcon")](auto, const RemoteFailure& failure) { rconFailed(failure); });
     for (const QByteArray& question : questions) {
-        asked = question.split(' ').first();
-        const qsizetype before = results.size();
-        if (question == "info")
-            query.askInfo();
-        else if (question == "players")
-            query.askPlayers();
-        else if (const std::optional<RemoteFailure> refused = rcon.send(password, question.mid(5)))
-            failed("rcon")(*refused);
-        if (!QTest::qWaitFor([&] { return results.size() > before; }, 2000))
-            results << "nothing within 2 s";
+        ServerRequest* request = question == "info" ? askServerInfo(server, PacketShare::Other, &owner)
+            : question == "players"                 ? askServerPlayers(server, PacketShare::Other, &owner)
+                                                    : static_cast<ServerRequest*>(rcon.send(password, question.mid(5)));
+        std::optional<QByteArray> result;
+        QObject::connect(request, &ServerRequest::finished, [&result, request] { result = describe(*request); });
+        results << (QTest::qWaitFor([&] { return result.has_value(); }, 5000) ? *result : "nothing within 5 s");
     }
     QTest::qWait(settle);
     return results.join(" | ");
@@ -144,6 +146,7 @@ class RemoteTest : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { setRemoteTimings(testTimings); }
+    void cleanupTestCase() { setRemoteTimings({}); }
 
     void replies_data() { addCases("server-replies.txt"); }
 
@@ -254,61 +257,95 @@ private Q_SLOTS:
         RconClient first(server.address), second(server.address);
         QStringList failures;
         QByteArrayList replies;
-        for (RconClient* client : {&first, &second}) {
-            connect(client, &RconClient::failed, [&](const QByteArray& command, const RemoteFailure& failure) {
-                failures << command + ": " + failure.message;
+        const auto send = [&](RconClient& client, const QByteArray& password, const QByteArray& command) {
+            RconRequest* request = client.send(password, command);
+            connect(request, &ServerRequest::finished, [&, request] {
+                if (request->failure())
+                    failures << request->command() + ": " + request->failure()->message;
+                else
+                    replies << request->output();
             });
-            connect(client, &RconClient::replied, [&](const RconReply& reply) { replies << reply.output; });
-        }
+        };
         const QString refused = "The server " + server.address.text() + " refused the remote console password.";
-        QVERIFY(!first.send("wrong", "status") && !first.send("wrong", "hostname") && !first.send("Wrong", "status"));
+        send(first, "wrong", "status");
+        send(first, "wrong", "hostname");
+        send(first, "Wrong", "status");
         QTRY_COMPARE(failures, QStringList({"status: " + refused, "hostname: " + refused, "status: " + refused}));
-        QVERIFY(!first.send("WRONG", "status"));
+        send(first, "WRONG", "status");
         QTRY_COMPARE(failures.size(), 4);
-        QVERIFY(!second.send("secret", "hostname"));
+        send(second, "secret", "hostname");
         const QString limit = "hostname: Not sent: the server " + server.address.text()
             + " refused the remote console password 3 times within %1 s; after 5 it bans this computer for good. Try "
               "again in %1 s.";
         QTRY_COMPARE(failures.mid(3), QStringList({"status: " + refused, limit.arg(30)}));
+        const TimingsKept kept;
         RemoteTimings shorter = remoteTimings();
         shorter.refusalWindow = 1000ms;
         setRemoteTimings(shorter);
-        QVERIFY(!second.send("secret", "hostname"));
+        send(second, "secret", "hostname");
         QTRY_COMPARE(failures.value(5), limit.arg(1));
         QTest::qWait(1000);
-        QVERIFY(!second.send("secret", "hostname"));
+        send(second, "secret", "hostname");
         QTRY_COMPARE(replies, QByteArrayList{"\"hostname\" is \"My Server\"\n"});
         QCOMPARE(server.linesStartingWith("Bad Rcon from"), 3);
-        setRemoteTimings(testTimings);
     }
 
     // Every packet counts, a challenge and a repeated request included, and the challenge given
-    // is reused; beyond the budget nothing is sent, from any client.
+    // is reused; beyond its share of the budget nothing is sent, from any client, while the status
+    // line's own share stays whole.
     void packetBudget()
     {
         StandIn server({{"serves", "STANDIN_REPLIES=challenge STANDIN_PRINT_PACKETS=1"}});
-        QueryClient query(server.address);
+        QObject owner;
         int answers = 0;
         QString refusal;
-        connect(&query, &QueryClient::infoReceived, [&] {
-            ++answers;
-            query.askInfo();
-        });
-        connect(&query, &QueryClient::infoFailed, [&](const RemoteFailure& failure) { refusal = failure.message; });
-        query.askInfo();
+        std::function<void()> askAgain = [&] {
+            QueryRequest* request = askServerInfo(server.address, PacketShare::Other, &owner);
+            connect(request, &ServerRequest::finished, [&, request] {
+                if (request->failure()) {
+                    refusal = request->failure()->message;
+                    return;
+                }
+                ++answers;
+                askAgain();
+            });
+        };
+        askAgain();
         QTRY_VERIFY(!refusal.isEmpty());
-        QCOMPARE(answers, 58);
+        QCOMPARE(answers, 28);
         QCOMPARE(refusal,
             "Not sent: Quillmont has sent the server " + server.address.text()
-                + " 59 packets within 60 s, the most it sends a server, so that the server does not block this "
-                  "computer. Try again in 60 s.");
+                + " 29 packets within 60 s, the most it sends a server besides the status line's queries, so that the "
+                  "server does not block this computer. Try again in 60 s.");
         RconClient rcon(server.address);
         QString rconRefusal;
-        connect(&rcon, &RconClient::failed, [&](auto, const RemoteFailure& failure) { rconRefusal = failure.message; });
-        QVERIFY(!rcon.send("secret", "status"));
+        RconRequest* command = rcon.send("secret", "status");
+        connect(command, &ServerRequest::finished, [&] { rconRefusal = command->failure()->message; });
         QTRY_COMPARE(rconRefusal, refusal);
-        QTest::qWait(200);
-        QCOMPARE(server.linesStartingWith("Packet from"), 59);
+        QString status;
+        QueryRequest* poll = askServerInfo(server.address, PacketShare::StatusPoll, &owner);
+        connect(poll, &ServerRequest::finished, [&] { status = describe(*poll); });
+        QTRY_VERIFY(status.startsWith("info My Server"));
+        QCOMPARE(server.linesStartingWith("Packet from"), 29 + 1);
+    }
+
+    // A broadcast address of a network of this computer's is refused by the system, and said so;
+    // nothing goes out to the whole network.
+    void broadcastRefused()
+    {
+        if (!networkIsOwn())
+            QSKIP("Giving loopback a network with a broadcast address needs a network of the test's own: run as root.");
+        QProcess ip;
+        ip.start("ip", {"address", "add", "127.1.2.3/24", "brd", "+", "dev", "lo"});
+        QVERIFY(ip.waitForFinished() && ip.exitCode() == 0);
+        const ServerAddress broadcast{QHostAddress("127.1.2.255"), freePort()};
+        QCOMPARE(ask(broadcast, {"info", "rcon status"}),
+            "fails Not sent: 127.1.2.255:" + QByteArray::number(broadcast.port)
+                + " is the broadcast address of a network of this computer, and Quillmont sends to one server at a "
+                  "time. | fails Not sent: 127.1.2.255:"
+                + QByteArray::number(broadcast.port)
+                + " is the broadcast address of a network of this computer, and Quillmont sends to one server at a "
+                  "time.");
     }
 
     // What the stand-in does for the tests of stopping a server: a port in use, hlds_run's restart
@@ -331,11 +368,17 @@ private Q_SLOTS:
 
         StandIn stubborn({{"serves", "STANDIN_IGNORE_TERM=1"}});
         stubborn.process.terminate();
-        QTest::qWait(200);
-        QCOMPARE(stubborn.process.state(), QProcess::Running);
+        // It answers after the signal has reached it.
         QVERIFY(ask(stubborn.address, {"info"}).startsWith("info My Server"));
+        QCOMPARE(stubborn.process.state(), QProcess::Running);
     }
 };
 
-QTEST_GUILESS_MAIN(RemoteTest)
+int main(int argc, char* argv[])
+{
+    useNetworkOfOwn();
+    QCoreApplication app(argc, argv);
+    RemoteTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_remote.moc"

@@ -21,6 +21,14 @@
 //   STANDIN_BLOCK_OUTPUT   1: once serving, writes its output in blocks, as the C library writes the
 //                          engine's to a file, not at each print
 //   STANDIN_FLOOD          N: prints N numbered lines a second while serving
+//   STANDIN_LATE           VERB:MS,...: answers the remote console command VERB MS milliseconds late
+//   STANDIN_ENDLESS        VERB:MS:BYTES: after its answer to VERB, sends a piece of output of BYTES
+//                          "x" (none: empty) every MS milliseconds, without end
+//   STANDIN_FRAGMENTS      VERB: answers VERB with the first of two fragments only, every 250 ms
+//   STANDIN_DUPLICATE      1: sends every challenge twice
+//   STANDIN_EXEC           "fails": `exec server.cfg` cannot read the file; "keeps:NAME,NAME": it runs
+//                          the file but leaves those settings as they were; "forgets:NAME,NAME": it
+//                          knows no such settings (as the engine ignores names it does not register)
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -34,6 +42,7 @@
 #include <QUdpSocket>
 #include <QtEndian>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
@@ -131,17 +140,61 @@ public:
         QElapsedTimer clock;
         clock.start();
         for (qint64 printed = 0; !quitting && !deadline.hasExpired();) {
-            socket.waitForReadyRead(
-                int(flood ? std::min<qint64>(deadline.remainingTime(), 5) : deadline.remainingTime()));
+            QDeadlineTimer wake = flood ? std::min(deadline, QDeadlineTimer(5)) : deadline;
+            for (const Later& packet : std::as_const(later))
+                wake = std::min(wake, packet.due);
+            socket.waitForReadyRead(int(wake.remainingTime()));
             while (socket.hasPendingDatagrams())
                 answer(socket.receiveDatagram());
+            sendDue();
             for (; printed < flood * clock.elapsed() / 1000; ++printed)
                 print(format("Flood line %08lld: the quick brown fox jumps over the lazy dog\n", printed + 1));
         }
     }
 
 private:
-    void readConfig(const QByteArray& config)
+    // A datagram that goes out later, once or again and again.
+    struct Later {
+        QDeadlineTimer due;
+        QByteArray datagram;
+        QHostAddress to;
+        quint16 port;
+        int everyMs;
+    };
+
+    void sendLater(const QByteArray& datagram, const QNetworkDatagram& to, int afterMs, int everyMs = 0)
+    {
+        later.append({QDeadlineTimer(afterMs), datagram, to.senderAddress(), quint16(to.senderPort()), everyMs});
+    }
+
+    void sendDue()
+    {
+        for (Later& packet : later) {
+            if (!packet.due.hasExpired())
+                continue;
+            socket.writeDatagram(packet.datagram, packet.to, packet.port);
+            packet.due = QDeadlineTimer(packet.everyMs);
+        }
+        later.removeIf([](const Later& packet) { return packet.everyMs == 0 && packet.due.hasExpired(); });
+    }
+
+    // The numbers a test switch "VERB:N:N,VERB:N" gives a verb; nothing when it names another.
+    static std::optional<QList<int>> switchFor(const char* name, const QByteArray& verb)
+    {
+        for (const QByteArray& entry : qgetenv(name).split(',')) {
+            const QByteArrayList parts = entry.split(':');
+            if (parts.first() != verb || verb.isEmpty())
+                continue;
+            QList<int> numbers;
+            for (const QByteArray& number : parts.mid(1))
+                numbers.append(number.toInt());
+            return numbers << 0 << 0;
+        }
+        return std::nullopt;
+    }
+
+    // Reads the settings, all but those it keeps as they were.
+    void readConfig(const QByteArray& config, const QByteArrayList& kept = {})
     {
         for (const QByteArray& line : config.split('\n')) {
             const QByteArray setting = line.trimmed();
@@ -149,7 +202,7 @@ private:
             QByteArray value = setting.mid(blank + 1).trimmed();
             if (value.startsWith('"') && value.endsWith('"') && value.size() > 1)
                 value = value.mid(1, value.size() - 2);
-            if (blank > 0)
+            if (blank > 0 && !kept.contains(setting.left(blank)))
                 settings.insert(setting.left(blank), value);
         }
     }
@@ -170,19 +223,28 @@ private:
         const QByteArray line = payload.split('\n').first().split('\0').first().split('\xff').first();
         if (payload.startsWith(QByteArray("TSource Engine Query", 21)) && maxPlayers > 1)
             answerInfo(payload.mid(21), datagram);
+        else if (payload.startsWith('U') && maxPlayers > 1 && payload.mid(1) == queryChallenge)
+            send(playersReply(), datagram);
         else if (payload.startsWith('U') && maxPlayers > 1)
-            send(payload.mid(1) == queryChallenge ? playersReply() : header + 'A' + queryChallenge, datagram);
+            sendChallenge(header + 'A' + queryChallenge, datagram);
         else if (line.toLower() == "challenge rcon") {
             challenged.insert(datagram.senderAddress().toIPv4Address());
-            send(header + "challenge rcon " + rconChallenge + "\n" + '\0', datagram);
+            sendChallenge(header + "challenge rcon " + rconChallenge + "\n" + '\0', datagram);
         } else if (line.startsWith("rcon "))
             rcon(line, payload.size(), datagram);
+    }
+
+    void sendChallenge(const QByteArray& packet, const QNetworkDatagram& to)
+    {
+        send(packet, to);
+        if (qgetenv("STANDIN_DUPLICATE") == "1")
+            send(packet, to);
     }
 
     void answerInfo(const QByteArray& challenge, const QNetworkDatagram& to)
     {
         if (replies == "challenge" && challenge != queryChallenge)
-            return send(header + 'A' + queryChallenge, to);
+            return sendChallenge(header + 'A' + queryChallenge, to);
         if (replies.startsWith('m'))
             send(oldInfoReply(), to);
         if (replies != "m")
@@ -255,15 +317,23 @@ private:
         const QByteArrayList words = command.split(' ');
         const QByteArray verb = words.first().toLower(), argument = words.value(1);
         QByteArrayList prints;
+        const QByteArray exec = qgetenv("STANDIN_EXEC");
         if (verb == "status")
             prints = status();
-        else if (verb == "hostname" && words.size() == 1)
-            prints.append("\"hostname\" is \"" + settings.value("hostname") + "\"\n");
+        else if (words.size() == 1 && settings.contains(verb))
+            prints.append("\"" + verb + "\" is \"" + settings.value(verb) + "\"\n");
+        else if (settings.contains(verb)) // only the first word is the value
+            settings.insert(verb, QByteArray(argument).replace('"', ""));
         else if (verb == "exec" && argument == "server.cfg") {
             QFile config(QStringLiteral("tfc/server.cfg"));
-            if (config.open(QIODevice::ReadOnly))
-                readConfig(config.readAll());
-            else
+            if (exec != "fails" && config.open(QIODevice::ReadOnly)) {
+                const QByteArrayList named = exec.mid(exec.indexOf(':') + 1).split(',');
+                readConfig(config.readAll(), named);
+                for (const QByteArray& name : named) {
+                    if (exec.startsWith("forgets:"))
+                        settings.remove(name);
+                }
+            } else
                 prints.append("couldn't exec server.cfg\n");
         } else if (verb == "changelevel" && words.size() == 1)
             prints.append("changelevel <levelname> : continue game on a new level\n");
@@ -277,13 +347,33 @@ private:
             players.removeIf([&](const Player& player) { return player.uniqueid == words.value(2); });
         quitting = (verb == "quit" || verb == "exit") && words.size() == 1;
         print(prints.join()); // the engine's console shows the output too
-        QByteArray buffer;
+        QByteArrayList packets{QByteArray()};
         for (const QByteArray& text : std::as_const(prints)) {
-            if (buffer.size() + text.size() > 1399)
-                send(header + 'l' + std::exchange(buffer, {}) + QByteArray(2, '\0'), from);
-            buffer += text.left(1399);
+            if (packets.last().size() + text.size() > 1399)
+                packets.append(QByteArray());
+            packets.last() += text.left(1399);
         }
-        send(header + 'l' + buffer + QByteArray(2, '\0'), from);
+        for (QByteArray& packet : packets)
+            packet = header + 'l' + packet + QByteArray(2, '\0');
+        deliver(verb, packets, from);
+    }
+
+    // The output's packets as the test switches have them go out: late, without end, or in a piece
+    // of a split packet that never comes whole.
+    void deliver(const QByteArray& verb, const QByteArrayList& packets, const QNetworkDatagram& to)
+    {
+        if (switchFor("STANDIN_FRAGMENTS", verb))
+            return sendLater("\xfe\xff\xff\xff" + little(sequence++) + char(0x02) + packets.first(), to, 0, 250);
+        const std::optional<QList<int>> late = switchFor("STANDIN_LATE", verb);
+        for (const QByteArray& packet : packets) {
+            if (late)
+                sendLater(packet, to, late->at(0));
+            else
+                send(packet, to);
+        }
+        if (const std::optional<QList<int>> endless = switchFor("STANDIN_ENDLESS", verb))
+            sendLater(header + 'l' + QByteArray(endless->at(1), 'x') + QByteArray(2, '\0'), to, endless->at(0),
+                endless->at(0));
     }
 
     QByteArrayList status() const
@@ -331,6 +421,7 @@ private:
     QList<Player> players;
     QHash<QByteArray, QByteArray> settings;
     QSet<quint32> challenged;
+    QList<Later> later;
     QUdpSocket socket;
     QUdpSocket decoy;
     qint32 sequence = 2;

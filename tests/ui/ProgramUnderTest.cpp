@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QUdpSocket>
@@ -104,6 +105,8 @@ QStringList statesOf(const QWidget* window, const QStringList& controls)
             states << name + '=' + list->currentText();
         else if (auto* box = qobject_cast<QLineEdit*>(widget))
             states << name + '=' + box->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            states << name + '=' + label->text();
         else
             states << name + '=' + (qobject_cast<QAbstractButton*>(widget)->isChecked() ? "on" : "off");
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OwnNetwork.h"
 #include "TestFiles.h"
 #include "settings/ServerSettings.h"
 #include "ui/Forms.h"
@@ -52,8 +53,8 @@ template <typename Widget = QWidget> Widget* child(const QWidget* window, const 
     return widget;
 }
 
-// The controls' states as "Name=state", for each "Name=..." given: a text box's or list's text,
-// "on" or "off" for a check box or an option button; "Name[]=" gives a list's entries.
+// The controls' states as "Name=state", for each "Name=..." given: a text box's, list's or label's
+// text, "on" or "off" for a check box or an option button; "Name[]=" gives a list's entries.
 QStringList statesOf(const QWidget* window, const QStringList& controls);
 
 // Works each control as the operator would, from "Name=state": types a text box's or list's
@@ -65,12 +66,13 @@ void click(const QWidget* window, const QString& button);
 // Lets destroyed windows go, then checks that no window is left over.
 void verifyNoWindowLeft();
 
-// The application every UI test runs in: the program's own look and icon, a cursor that does not
-// blink, and a settings file of its own, so that test programs running side by side, and their
+// The application every UI test runs in: a network of its own where it may have one, the program's
+// own look and icon, a cursor that does not blink, and a settings file of its own, so that test programs running side by side, and their
 // runs one after another, never see each other's ports and histories.
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \
+        useNetworkOfOwn();                                                                                             \
         QApplication app(argc, argv);                                                                                  \
         QStandardPaths::setTestModeEnabled(true);                                                                      \
         const QTemporaryDir settingsFolder;                                                                            \

@@ -114,6 +114,8 @@ private Q_SLOTS:
         writeBytes(program.path("tfc/server.cfg"), "rcon_password \"" + given.value("password", "secret") + "\"\r\n");
         if (given.contains("log"))
             writeBytes(log, linesOf(expanded(textOf(given, "log"))));
+        if (given.contains("history"))
+            setConsoleHistory(program.folder, listOf(given, "history"));
         const QByteArray runs = given.value("server", "ours");
         Case serves = given;
         if (runs == "ours")
@@ -134,8 +136,11 @@ private Q_SLOTS:
 
         for (const QString& step : listOf(given, "do")) {
             const QString what = step.section('=', 0, 0), value = placed(step.section('=', 1));
-            if (what == "click")
+            if (what == "click") { // as soon as the operator can
+                QTRY_VERIFY_WITH_TIMEOUT(child(console, value)->isEnabled(), 2000);
                 click(console, value);
+            } else if (what == "greyed")
+                QVERIFY(!child(console, value)->isEnabled());
             else if (what == "key")
                 QTest::keyClick(child(console, "commandBox"), value == "Up" ? Qt::Key_Up : Qt::Key_Down);
             else if (what == "answer")
@@ -149,8 +154,8 @@ private Q_SLOTS:
             } else if (what == "other") {
                 RconClient other(server->address);
                 bool replied = false;
-                connect(&other, &RconClient::replied, [&replied] { replied = true; });
-                QVERIFY(!other.send("secret", value.toUtf8()));
+                RconRequest* request = other.send("secret", value.toUtf8());
+                connect(request, &ServerRequest::finished, [&replied, request] { replied = !request->failure(); });
                 QTRY_VERIFY_WITH_TIMEOUT(replied, 2000);
             } else if (what == "reopen") {
                 QTRY_VERIFY_WITH_TIMEOUT(!shown(console, false).last().startsWith("> "), 2000);
@@ -176,10 +181,10 @@ private Q_SLOTS:
         const QStringList messages = placed(textOf(given, "messages")).split('|', Qt::SkipEmptyParts);
         const bool fromCommand = server.has_value();
         if (given.contains("shows"))
-            QTRY_COMPARE_WITH_TIMEOUT(shown(console, fromCommand), expected(), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(shown(console, fromCommand), expected(), 5000);
         if (given.contains("players"))
-            QTRY_COMPARE_WITH_TIMEOUT(playersIn(console), listOf(given, "players"), 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(program.messages, messages, 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(playersIn(console), listOf(given, "players"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(program.messages, messages, 5000);
         QTest::qWait(300); // a reply or an echo that would come twice has come by now
         if (given.contains("shows"))
             QCOMPARE(shown(console, fromCommand), expected());
@@ -223,8 +228,8 @@ private Q_SLOTS:
         } while (control != child(console, "serverBox"));
         QCOMPARE(reached,
             QStringList({"serverBox: Server", "passwordBox: Password", "outputView: Output", "commandBox: Command",
-                "playersTable: Players", "kickButton: Kick", "banButton: Ban\u2026", "mapBox: Map",
-                "changeMapButton: Change Map"}));
+                "playersTable: Players on 127.0.0.1:" + QString::number(serverPort(program.folder)), "kickButton: Kick",
+                "banButton: Ban\u2026", "mapBox: Map", "changeMapButton: Change Map"}));
         console->resize(900, 700);
         console->close();
         QCOMPARE(program.open("ServerConsole")->size(), QSize(900, 700));

@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -262,6 +263,9 @@ private Q_SLOTS:
     void startServer()
     {
         QFETCH(Case, given);
+        if (given.contains("port")
+            && !QUdpSocket().bind(QHostAddress::LocalHost, given.value("port").toUShort(), QUdpSocket::DontShareAddress))
+            QSKIP("Another program uses this UDP port, and the test has no network of its own: run it as root.");
         const QString files = textOf(given, "files");
         ProgramUnderTest program;
         for (const QString& file : files.split(' ', Qt::SkipEmptyParts)) {

@@ -1,4 +1,4 @@
-#include "remote/ServerRequests.h"
+#include "remote/RequestPackets.h"
 
 #include "settings/ServerSettings.h"
 
