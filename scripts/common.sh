@@ -2,6 +2,7 @@
 
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-liberation2)
 # The validators the install test runs on the desktop entry and the AppStream metadata, the X
+# The validators the install test runs on the desktop entry and the AppStream metadata, the X
 # server and window manager the centring test runs under, the session bus (dbus-daemon, with its
 # session configuration; dbus-send) and accessibility bus (at-spi-bus-launcher, at-spi2-registryd)
 # that tests on an X server have, the library that has host names looked up in a file of the tests'

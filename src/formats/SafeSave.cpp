@@ -1,5 +1,7 @@
 #include "formats/SafeSave.h"
 
+#include "formats/OwnFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -46,20 +48,25 @@ Failure SafeSave::discardBecause(const QString& reason)
     return Failure::cannotWrite(path_, reason);
 }
 
-std::optional<Failure> saveWhole(const QString& path, const QByteArray& contents, SafeSave::NewFile newFile)
+SaveOutcome saveWhole(const QString& path, const QByteArray& contents, SafeSave::Owner owner, SafeSave::Contents kind)
 {
-    SafeSave file(path, newFile);
+    SafeSave file(path, owner);
     if (auto failure = file.open())
-        return failure;
-    return file.commit(contents);
+        return *failure;
+    return file.commit(contents, kind);
+}
+
+const Failure* failureOf(const SaveOutcome& outcome)
+{
+    return std::get_if<Failure>(&outcome);
 }
 
 #ifdef Q_OS_WIN
 
-SafeSave::SafeSave(const QString& path, NewFile newFile)
+SafeSave::SafeSave(const QString& path, Owner owner)
     : file_(path)
     , path_(path)
-    , newFile_(newFile)
+    , owner_(owner)
 {
 }
 
@@ -81,7 +88,7 @@ std::optional<Failure> SafeSave::open()
 // A short write is no error to QSaveFile, and in Qt 6.4 commit() may report success after its
 // final flush failed; so every byte is checked and flushed here before the rename, with the
 // system's reason taken at once.
-std::optional<Failure> SafeSave::commit(const QByteArray& contents)
+SaveOutcome SafeSave::commit(const QByteArray& contents, Contents)
 {
     errno = 0;
     const auto systemReason = [this] { return errno ? qt_error_string(errno) : file_.errorString(); };
@@ -91,7 +98,7 @@ std::optional<Failure> SafeSave::commit(const QByteArray& contents)
         return discardBecause(systemReason());
     if (!file_.commit())
         return Failure::cannotWrite(path_, file_.errorString());
-    return std::nullopt;
+    return Saved{};
 }
 
 void SafeSave::discard()
@@ -123,9 +130,10 @@ QByteArray nativeName(const QString& path)
     return QFile::encodeName(path);
 }
 
+// A write that moves no byte sets no error code.
 QString systemReason()
 {
-    return qt_error_string(errno);
+    return errno ? qt_error_string(errno) : QStringLiteral("no byte could be written, and the system gave no reason");
 }
 
 // Whether a test makes this step fail; errno then holds the error it fails with.
@@ -141,17 +149,10 @@ bool failing(const char* step)
 // would break whatever uses it.
 QString notPlainFile(const QString& path, const QString& target, mode_t mode)
 {
-    QString kind = QStringLiteral("a special file");
-    if (S_ISFIFO(mode))
-        kind = QStringLiteral("a named pipe (FIFO)");
-    else if (S_ISCHR(mode) || S_ISBLK(mode))
-        kind = QStringLiteral("a device");
-    else if (S_ISSOCK(mode))
-        kind = QStringLiteral("a socket");
     if (!QFileInfo(path).isSymLink())
-        return QStringLiteral("it is %1, not a plain file.").arg(kind);
+        return QStringLiteral("it is %1, not a plain file.").arg(kindOfFile(mode));
     return QStringLiteral("it is a symbolic link to %1, which is %2, not a plain file.")
-        .arg(QDir::toNativeSeparators(target), kind);
+        .arg(QDir::toNativeSeparators(target), kindOfFile(mode));
 }
 
 // A short name of our own, so that a file whose name is as long as the system allows can be
@@ -189,8 +190,11 @@ bool writeAllAt(int handle, QByteArrayView bytes, off_t offset)
     if (failing("write"))
         return false;
     while (!bytes.isEmpty()) {
-        const ssize_t written = ::pwrite(handle, bytes.data(), size_t(bytes.size()), offset);
-        if (written < 0 && errno != EINTR)
+        const ssize_t written
+            = failing("write-nothing") ? 0 : ::pwrite(handle, bytes.data(), size_t(bytes.size()), offset);
+        if (written == 0)
+            errno = 0;
+        if (written == 0 || (written < 0 && errno != EINTR))
             return false;
         if (written > 0) {
             bytes = bytes.sliced(written);
@@ -203,6 +207,22 @@ bool writeAllAt(int handle, QByteArrayView bytes, off_t offset)
 bool sync(int handle)
 {
     return !failing("sync") && ::fsync(handle) == 0;
+}
+
+// A renamed file has its new name on disk only once its folder is synced too. A file system that
+// cannot sync a folder says so with EINVAL: there the rename is as safe as it gets.
+std::optional<QString> folderNotSynced(const QString& folder)
+{
+    int handle = -1;
+    const bool synced = !failing("sync-folder")
+        && (handle = ::open(nativeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0
+        && ::fsync(handle) == 0;
+    const int error = errno;
+    if (handle >= 0)
+        ::close(handle);
+    if (synced || error == EINVAL)
+        return std::nullopt;
+    return qt_error_string(error);
 }
 
 bool readWhole(int handle, QByteArray& bytes)
@@ -235,9 +255,9 @@ void closeHandle(int& handle)
 
 } // namespace
 
-SafeSave::SafeSave(const QString& path, NewFile newFile)
+SafeSave::SafeSave(const QString& path, Owner owner)
     : path_(path)
-    , newFile_(newFile)
+    , owner_(owner)
 {
 }
 
@@ -246,6 +266,8 @@ std::optional<Failure> SafeSave::open()
     const QFileInfo folder(QFileInfo(path_).absolutePath());
     if (!folder.isDir())
         return Failure::cannotWrite(path_, QStringLiteral("the folder %1 does not exist.").arg(folder.fileName()));
+    if (owner_ == Owner::Quillmont)
+        return openOwn();
     target_ = followLinks(path_);
     struct stat old { };
     const bool exists = ::stat(nativeName(target_).constData(), &old) == 0;
@@ -257,12 +279,29 @@ std::optional<Failure> SafeSave::open()
         return Failure::cannotWrite(path_, notPlainFile(path_, target_, old.st_mode));
     if (exists && markedReadOnly(QFileInfo(target_)))
         return Failure::cannotWrite(path_, QStringLiteral("the file is read-only."));
-    // A new file gets the mode any new file gets; the old file's mode is set before a byte is written.
-    const mode_t newMode = newFile_ == NewFile::OwnerOnly ? 0600 : 0666;
-    handle_ = createTemporary(QFileInfo(target_).absolutePath(), exists ? 0600 : newMode, temporary_);
+    othersMayRead_ = exists && (old.st_mode & (S_IRGRP | S_IROTH));
+    // The old file's mode is set before a byte is written.
+    handle_ = createTemporary(QFileInfo(target_).absolutePath(), 0600, temporary_);
     if (handle_ < 0 && (errno == EACCES || errno == EPERM))
         return openInPlace(exists);
     if (handle_ < 0 || (exists && !keepOwnerAndMode(handle_, old)))
+        return discardBecause(systemReason());
+    return std::nullopt;
+}
+
+// The record of the server Quillmont started is its own: whatever else stands at its path is left
+// alone, and the new file takes its place only by its own name.
+std::optional<Failure> SafeSave::openOwn()
+{
+    target_ = path_;
+    struct stat old { };
+    if (::lstat(nativeName(target_).constData(), &old) == 0) {
+        if (const std::optional<QString> reason = notPrivateFile(old))
+            return Failure::cannotWrite(path_, *reason);
+    } else if (errno != ENOENT)
+        return Failure::cannotWrite(path_, systemReason());
+    handle_ = createTemporary(QFileInfo(target_).absolutePath(), 0600, temporary_);
+    if (handle_ < 0)
         return discardBecause(systemReason());
     return std::nullopt;
 }
@@ -287,29 +326,43 @@ std::optional<Failure> SafeSave::openInPlace(bool exists)
             + QStringLiteral(", and the file %1 cannot be written: %2").arg(target.fileName(), systemReason()));
 }
 
-std::optional<Failure> SafeSave::commit(const QByteArray& contents)
+SaveOutcome SafeSave::commit(const QByteArray& contents, Contents kind)
 {
     if (temporary_.isEmpty())
-        return replaceInPlace(contents);
+        return replaceInPlace(contents, kind);
     if (!writeAllAt(handle_, contents, 0) || !sync(handle_))
         return discardBecause(systemReason());
     closeHandle(handle_);
     if (failing("rename") || ::rename(nativeName(temporary_).constData(), nativeName(target_).constData()) != 0)
         return discardBecause(systemReason());
     temporary_.clear();
-    return std::nullopt;
+    Saved done = saved(kind);
+    if (const std::optional<QString> reason = folderNotSynced(QFileInfo(target_).absolutePath()))
+        done.notDurable = QStringLiteral("%1 was saved, but may not survive a power loss: %2.")
+                              .arg(QDir::toNativeSeparators(path_), *reason);
+    return done;
+}
+
+Saved SafeSave::saved(Contents kind) const
+{
+    Saved done;
+    if (kind == Contents::Password && othersMayRead_)
+        done.readableByOthers
+            = QStringLiteral("%1 is readable by other accounts on this computer and holds the remote console password.")
+                  .arg(QDir::toNativeSeparators(path_));
+    return done;
 }
 
 // The old contents are kept in memory until the new ones are on disk, to be written back if
 // writing fails midway.
-std::optional<Failure> SafeSave::replaceInPlace(const QByteArray& contents)
+SaveOutcome SafeSave::replaceInPlace(const QByteArray& contents, Contents kind)
 {
     QByteArray old;
     if (!readWhole(handle_, old))
         return discardBecause(systemReason());
     if (replaceContents(handle_, contents)) {
         closeHandle(handle_);
-        return std::nullopt;
+        return saved(kind);
     }
     const QString reason = systemReason();
     if (replaceContents(handle_, old))

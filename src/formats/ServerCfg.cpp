@@ -211,14 +211,14 @@ QByteArrayList settingsChanged(QByteArrayView before, QByteArrayView after)
     return changed;
 }
 
-std::optional<Failure> writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding)
+SaveOutcome writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding)
 {
     QByteArray contents;
     for (const ServerCfgLine& line : serverCfgLayout) {
         if (auto refused = appendLine(line, settings, encoding, file.path(), contents)) {
             file.discard();
-            return refused;
+            return *refused;
         }
     }
-    return file.commit(contents);
+    return file.commit(contents, contentsOf(settings));
 }

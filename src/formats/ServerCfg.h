@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/Failure.h"
+#include "formats/SafeSave.h"
 #include "formats/TextEncoding.h"
 
 #include <QByteArray>
@@ -8,14 +9,12 @@
 
 #include <optional>
 
-class SafeSave;
 struct ServerSettings;
 
 // Writes the game server's server.cfg, in the given character set, into a file the caller has
 // already opened. A value the server's console would not apply exactly as it stands, or would run
 // as commands, is refused, and then nothing is written.
-[[nodiscard]] std::optional<Failure> writeServerCfg(
-    SafeSave& file, const ServerSettings& settings, TextEncoding encoding);
+[[nodiscard]] SaveOutcome writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding);
 
 // A server.cfg's bytes, for reading what it sets: nothing when it is missing, not a plain file or
 // far larger than any server.cfg.

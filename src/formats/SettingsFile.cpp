@@ -169,10 +169,10 @@ QByteArray fieldText(const ServerSettings& settings, TextField field, TextEncodi
 
 } // namespace
 
-std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding)
+SaveOutcome writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding)
 {
     if (auto refused = refuseUnwritable(path, settings, fullLayout, encoding))
-        return refused;
+        return *refused;
     QByteArray contents;
     for (const FullLayoutLine& line : fullLayout) {
         if (line.written)
@@ -188,7 +188,7 @@ std::optional<Failure> writeFullLayout(const QString& path, const ServerSettings
         return Failure::cannotWrite(path,
             QStringLiteral("the settings would make a file larger than 1 MiB, more than a settings file may "
                            "hold. Shorten the longest values."));
-    return saveWhole(path, contents);
+    return saveWhole(path, contents, SafeSave::Owner::Operator, contentsOf(settings));
 }
 
 std::optional<Failure> readFullLayout(const QString& path, ServerSettings& settings, TextEncoding& encoding)
@@ -224,11 +224,11 @@ std::optional<Failure> readFullLayout(const QString& path, ServerSettings& setti
     return std::nullopt;
 }
 
-std::optional<Failure> writeSaveAsLayout(
+SaveOutcome writeSaveAsLayout(
     const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches, TextEncoding encoding)
 {
     if (auto refused = refuseUnwritable(path, settings, saveAsLayout, encoding))
-        return refused;
+        return *refused;
     QByteArray contents;
     for (const SaveAsLine& line : saveAsLayout) {
         if (line.field)
@@ -237,5 +237,5 @@ std::optional<Failure> writeSaveAsLayout(
             contents += switches.*line.switchState ? "1" : "0";
         contents += lineEnd;
     }
-    return saveWhole(path, contents);
+    return saveWhole(path, contents, SafeSave::Owner::Operator, contentsOf(settings));
 }

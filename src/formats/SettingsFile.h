@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/Failure.h"
+#include "formats/SafeSave.h"
 #include "formats/TextEncoding.h"
 
 #include <optional>
@@ -19,8 +20,7 @@ struct MainWindowSwitches {
 inline const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
 
 // default.tfc: every setting, one per line, under section headers.
-[[nodiscard]] std::optional<Failure> writeFullLayout(
-    const QString& path, const ServerSettings& settings, TextEncoding encoding);
+[[nodiscard]] SaveOutcome writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding);
 
 // Reads a full-layout file into the record, and the character set it is in into `encoding`: all
 // of it, or on failure nothing at all.
@@ -28,5 +28,5 @@ inline const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
     const QString& path, ServerSettings& settings, TextEncoding& encoding);
 
 // The shorter layout of a file saved under a name of the operator's choosing; nothing reads it back.
-[[nodiscard]] std::optional<Failure> writeSaveAsLayout(
+[[nodiscard]] SaveOutcome writeSaveAsLayout(
     const QString& path, const ServerSettings& settings, const MainWindowSwitches& switches, TextEncoding encoding);

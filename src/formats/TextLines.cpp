@@ -35,6 +35,11 @@ std::optional<Failure> readPlainFile(const QString& path, qint64 limit, QByteArr
     return std::nullopt;
 }
 
+SafeSave::Contents contentsOf(const ServerSettings& settings)
+{
+    return settings.rcon_password.isEmpty() ? SafeSave::Contents::Plain : SafeSave::Contents::Password;
+}
+
 bool holdsLineBreak(const QString& value)
 {
     return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/Failure.h"
+#include "formats/SafeSave.h"
 #include "formats/TextEncoding.h"
 #include "settings/ServerSettings.h"
 
@@ -35,3 +36,6 @@ Failure valueRefused(const QString& path, TextField field, const QString& reason
 
 // A value with a character that the file's set cannot hold would come out as something else.
 Failure cannotHold(const QString& path, TextField field, TextEncoding encoding);
+
+// server.cfg and both settings layouts hold the remote console password, unless it is empty.
+SafeSave::Contents contentsOf(const ServerSettings& settings);

@@ -1,6 +1,7 @@
 #include "launch/ServerLaunch.h"
 
 #include "formats/TextLines.h"
+#include "launch/ServerSession.h"
 #include "settings/ServerSettings.h"
 
 #include <QDateTime>
@@ -14,6 +15,8 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include "formats/OwnFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #endif
@@ -92,22 +95,19 @@ Failure outputNotKept(const QString& log, const QString& reason)
                        .arg(QDir::toNativeSeparators(log), reason)};
 }
 
-// Opens the log for appending. A pipe with no reader would block the opening, and a device may
-// act on being opened at all: only a plain file, or none, is opened, and never waited for.
+// Opens the log for appending, readable by its owner alone.
 std::optional<Failure> openLog(QFile& log)
 {
-    const QByteArray path = QFile::encodeName(log.fileName());
-    const QString notPlain = QStringLiteral("it is not a plain file but a folder, device or pipe.");
+    const std::variant<int, QString> opened = openOwnFile(log.fileName(), O_WRONLY | O_APPEND | O_CREAT);
+    if (const QString* reason = std::get_if<QString>(&opened))
+        return outputNotKept(log.fileName(), *reason);
+    const int handle = std::get<int>(opened);
     struct stat status { };
-    if (::stat(path.constData(), &status) == 0 && !S_ISREG(status.st_mode))
-        return outputNotKept(log.fileName(), notPlain);
-    const int handle
-        = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (handle < 0)
-        return outputNotKept(log.fileName(), qt_error_string(errno));
-    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(handle, &status) != 0 || ((status.st_mode & 077) && ::fchmod(handle, status.st_mode & 07700) != 0)) {
+        const QString reason = QStringLiteral("other accounts may read it, and its mode cannot be changed: %1")
+                                   .arg(qt_error_string(errno));
         ::close(handle);
-        return outputNotKept(log.fileName(), notPlain);
+        return outputNotKept(log.fileName(), reason);
     }
     log.open(handle, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle);
     return std::nullopt;
@@ -173,12 +173,42 @@ std::optional<int> playersInsteadOf(const QString& maxplayers)
     return std::min(leading, mostPlayers);
 }
 
-std::variant<StartedServer, Failure> startServer(const ServerCommand& command)
+ServerOutput::ServerOutput([[maybe_unused]] const ServerCommand& command)
 {
-    if (!QFileInfo::exists(command.program))
-        return Failure{
-            QStringLiteral("Cannot start the server: %1 holds no %2.")
-                .arg(QDir::toNativeSeparators(command.workingFolder), serverPrograms.join(QStringLiteral(" or ")))};
+#ifndef Q_OS_WIN
+    log_.setFileName(command.logFile);
+    notKept_ = openLog(log_);
+    lengthBefore_ = log_.isOpen() ? log_.size() : 0;
+    if (!notKept_)
+        notKept_ = writeStartLine(log_, command);
+    if (notKept_)
+        log_.close();
+#endif
+}
+
+// The open log by its handle: the server opens the very file, not its path again.
+QString ServerOutput::target() const
+{
+    return log_.isOpen() ? QStringLiteral("/proc/self/fd/%1").arg(log_.handle()) : QProcess::nullDevice();
+}
+
+void ServerOutput::takeBack()
+{
+    if (log_.isOpen())
+        log_.resize(lengthBefore_);
+}
+
+std::optional<Failure> serverProgramMissing(const ServerCommand& command)
+{
+    if (QFileInfo::exists(command.program))
+        return std::nullopt;
+    return Failure{
+        QStringLiteral("Cannot start the server: %1 holds no %2.")
+            .arg(QDir::toNativeSeparators(command.workingFolder), serverPrograms.join(QStringLiteral(" or ")))};
+}
+
+std::variant<StartedServer, Failure> startServer(const ServerCommand& command, ServerOutput& output)
+{
     QProcess process;
     process.setProgram(command.program);
     process.setArguments(command.arguments);
@@ -186,22 +216,24 @@ std::variant<StartedServer, Failure> startServer(const ServerCommand& command)
     StartedServer started;
 #ifdef Q_OS_WIN
     startMinimized(process);
+    const bool done = process.startDetached(&started.processId);
 #else
-    QFile log(command.logFile);
-    started.outputNotKept = openLog(log);
-    const qint64 lengthBefore = log.isOpen() ? log.size() : 0;
-    if (!started.outputNotKept)
-        started.outputNotKept = writeStartLine(log, command);
+    started.token = newServerToken();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(serverTokenVariable, QString::fromLatin1(started.token));
+    process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
-    const QString output = started.outputNotKept ? QProcess::nullDevice() : command.logFile;
-    process.setStandardOutputFile(output, QIODevice::Append);
-    process.setStandardErrorFile(output, QIODevice::Append);
+    process.setStandardOutputFile(output.target(), QIODevice::Append);
+    process.setStandardErrorFile(output.target(), QIODevice::Append);
+    // The files the server makes, its own logs of every remote console command among them, are its
+    // owner's alone. Qt 6.4's startDetached ignores a child process modifier, so the mask is set
+    // around it.
+    const mode_t mask = ::umask(077);
+    const bool done = process.startDetached(&started.processId);
+    ::umask(mask);
 #endif
-    if (!process.startDetached(&started.processId)) {
-#ifndef Q_OS_WIN
-        if (log.isOpen())
-            log.resize(lengthBefore); // no line for a start that did not happen
-#endif
+    if (!done) {
+        output.takeBack(); // no line for a start that did not happen
         return Failure{QStringLiteral("Cannot start %1: %2").arg(command.program, process.errorString())};
     }
     return started;

@@ -2,6 +2,7 @@
 
 #include "formats/Failure.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <optional>
@@ -43,14 +44,40 @@ QString serverLogOf(const QString& serverFolder);
 // 32 when it is above 32. Gives that number, or nothing when the limit is taken as it stands.
 std::optional<int> playersInsteadOf(const QString& maxplayers);
 
-struct StartedServer {
-    qint64 processId = 0;
-    std::optional<Failure> outputNotKept; // the server runs, but its output goes nowhere
+// Why the server cannot be started: the folder holds no server program.
+[[nodiscard]] std::optional<Failure> serverProgramMissing(const ServerCommand& command);
+
+// Where the server's output goes: its log file, opened before the start and held open until the
+// server has it, so that the server writes to this very file whatever comes to stand at its path
+// meanwhile. The output is appended after a line with the date and the command line, so that what
+// the server prints can be told from earlier starts. The server prints every remote console
+// command into it, password and all: the log is used only when it is a plain file of this
+// account's own, made readable by its owner alone, or with every access of others taken off. A
+// link, a pipe (whose missing reader would keep the window waiting for ever), a device or another
+// account's file is not written, and the server starts all the same, its output going nowhere.
+class ServerOutput {
+public:
+    explicit ServerOutput(const ServerCommand& command);
+
+    // Why the server's output will not be kept, for the operator to know before the start.
+    const std::optional<Failure>& notKept() const { return notKept_; }
+    // The file the server's output is to go to, by a name that leads to the open log.
+    QString target() const;
+    // A start that did not happen leaves the log as it was.
+    void takeBack();
+
+private:
+    QFile log_;
+    qint64 lengthBefore_ = 0;
+    std::optional<Failure> notKept_;
 };
 
-// Starts the server without waiting for it and without a shell; it keeps running when Quillmont
-// ends. Its output is appended to its log file after a line with the date and the command line,
-// so that what it prints can be told from earlier starts. A log that is not a plain file (a pipe
-// with no reader would keep the window waiting for ever) is not written, and the server starts
-// all the same. When the server cannot be started, the log is left as it was.
-[[nodiscard]] std::variant<StartedServer, Failure> startServer(const ServerCommand& command);
+struct StartedServer {
+    qint64 processId = 0;
+    // The token in the server's environment (none on Windows).
+    QByteArray token;
+};
+
+// Starts the server, once its program is known to be there, without waiting for it and without a
+// shell; it keeps running when Quillmont ends. Every file it makes is its owner's alone.
+[[nodiscard]] std::variant<StartedServer, Failure> startServer(const ServerCommand& command, ServerOutput& output);

@@ -1,22 +1,29 @@
 #include "launch/ServerRecord.h"
 
-#include "formats/SafeSave.h"
 #include "formats/TextLines.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMap>
 
-#if defined(Q_OS_LINUX)
-#include <csignal>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <variant>
+
+#ifndef Q_OS_WIN
+#include "formats/OwnFile.h"
+
+#include <fcntl.h>
 #include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <windows.h>
 #endif
 
 namespace {
 
 const QString recordName = QStringLiteral(".quillmont-server");
+
+// A record is a few hundred bytes; no more than this is read of anything.
+constexpr qint64 largestRecord = 64 * 1024;
 
 // Values are kept percent-encoded, so that no byte of a path or a password can break a line.
 const QByteArray keptAsTheyStand = " /:+-";
@@ -31,62 +38,27 @@ QString decoded(const QByteArray& value)
     return QString::fromUtf8(QByteArray::fromPercentEncoding(value));
 }
 
-#ifdef Q_OS_LINUX
-// What the system tells of a process: whether it is a zombie, its process group and session, and
-// the moment it started, in clock ticks after boot.
-struct ProcessStatus {
-    char state = 0;
-    qint64 group = 0;
-    qint64 session = 0;
-    QByteArray startTicks;
-};
-
-std::optional<ProcessStatus> statusOf(const QString& statFile)
+// A token is 128 bits in hexadecimal digits.
+bool isToken(const QByteArray& value)
 {
-    QFile stat(statFile);
-    if (!stat.open(QIODevice::ReadOnly))
+    return value.size() == 32
+        && std::all_of(value.begin(), value.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+std::optional<QByteArray> recordBytes(const QString& path)
+{
+    QFile file(path);
+#ifdef Q_OS_WIN
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // The program's name comes first, in parentheses, and may hold blanks and parentheses itself.
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    constexpr int state = 0, group = 2, session = 3, startTicks = 19;
-    if (fields.size() <= startTicks || fields[state].isEmpty())
+#else
+    const std::variant<int, QString> opened = openOwnFile(path, O_RDONLY, notPrivateFile);
+    if (!std::holds_alternative<int>(opened))
         return std::nullopt;
-    return ProcessStatus{
-        fields[state].front(), fields[group].toLongLong(), fields[session].toLongLong(), fields[startTicks]};
-}
-
-std::optional<ProcessStatus> statusOf(qint64 processId)
-{
-    return statusOf(QStringLiteral("/proc/%1/stat").arg(processId));
-}
-
-QByteArray currentBootId()
-{
-    QFile boot(QStringLiteral("/proc/sys/kernel/random/boot_id"));
-    return boot.open(QIODevice::ReadOnly) ? boot.readAll().trimmed() : QByteArray();
-}
-
-bool alive(const ProcessStatus& status)
-{
-    return status.state != 'Z' && status.state != 'X';
-}
-#elif defined(Q_OS_WIN)
-// When a running process was created, in the system's 100-nanosecond ticks: a process of the same
-// id created at another moment is another process. Nothing when it is not running.
-QByteArray creationTicks(qint64 processId)
-{
-    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(processId));
-    if (!process)
-        return {};
-    FILETIME created{}, exited{}, kernel{}, user{};
-    DWORD exitCode = 0;
-    const bool running = ::GetProcessTimes(process, &created, &exited, &kernel, &user)
-        && ::GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
-    ::CloseHandle(process);
-    return running ? QByteArray::number((quint64(created.dwHighDateTime) << 32) | created.dwLowDateTime) : QByteArray();
-}
+    file.open(std::get<int>(opened), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
 #endif
+    return file.read(largestRecord);
+}
 
 } // namespace
 
@@ -95,14 +67,32 @@ QString serverRecordPath(const QString& serverFolder)
     return QDir(serverFolder).filePath(recordName);
 }
 
+std::optional<Failure> recordInTheWay([[maybe_unused]] const QString& serverFolder)
+{
+#ifndef Q_OS_WIN
+    const QString path = serverRecordPath(serverFolder);
+    struct stat status { };
+    std::optional<QString> reason;
+    if (::lstat(QFile::encodeName(path).constData(), &status) == 0)
+        reason = notPrivateFile(status);
+    else if (errno != ENOENT)
+        reason = qt_error_string(errno);
+    if (reason)
+        return Failure{QStringLiteral("Cannot start the server: %1 is in the way: %2 Quillmont keeps the record of "
+                                      "the server it starts there, with the remote console password, only as a file "
+                                      "of your own that no other account may read.")
+                           .arg(QDir::toNativeSeparators(path), *reason)};
+#endif
+    return std::nullopt;
+}
+
 std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
 {
-    QFile file(serverRecordPath(serverFolder));
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> contents = recordBytes(serverRecordPath(serverFolder));
+    if (!contents)
         return std::nullopt;
-    const QByteArray contents = file.read(64 * 1024);
     QMap<QByteArray, QByteArray> values;
-    for (const QByteArrayView line : splitLines(contents)) {
+    for (const QByteArrayView line : splitLines(*contents)) {
         const qsizetype blank = line.indexOf(' ');
         if (blank > 0)
             values.insert(line.first(blank).toByteArray(), line.sliced(blank + 1).toByteArray());
@@ -121,108 +111,39 @@ std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
     record.port = port <= 0xFFFF ? quint16(port) : 0;
     record.startTicks = values.value("start");
     record.bootId = values.value("boot");
+    record.token = values.value("token");
     record.startedAt = QDateTime::fromString(decoded(values.value("since")), Qt::ISODate);
     record.commandLine = decoded(values.value("command"));
     record.maxplayers = decoded(values.value("maxplayers"));
     record.startMap = decoded(values.value("map"));
     if (values.contains("password"))
         record.password = QByteArray::fromHex(values.value("password"));
-    if (!whole || record.port == 0 || record.startTicks.isEmpty() || !record.startedAt.isValid())
+    if (!whole || record.port == 0 || record.startTicks.isEmpty() || !record.startedAt.isValid()
+        || (values.contains("token") && !isToken(record.token)))
         return std::nullopt;
     return record;
 }
 
-std::optional<Failure> writeServerRecord(const QString& serverFolder, const ServerRecord& record)
+SaveOutcome writeServerRecord(const QString& serverFolder, const ServerRecord& record)
 {
     QByteArray contents = "process " + QByteArray::number(record.processId) + "\nsession "
         + QByteArray::number(record.sessionId) + "\nstart " + record.startTicks + "\nboot " + record.bootId + "\nsince "
         + encoded(record.startedAt.toString(Qt::ISODateWithMs)) + "\nport " + QByteArray::number(record.port)
         + "\ncommand " + encoded(record.commandLine) + "\nmaxplayers " + encoded(record.maxplayers) + "\nmap "
         + encoded(record.startMap) + '\n';
+    if (!record.token.isEmpty())
+        contents += "token " + record.token + '\n';
     if (record.password)
         contents += "password " + record.password->toHex() + '\n';
-    return saveWhole(serverRecordPath(serverFolder), contents, SafeSave::NewFile::OwnerOnly);
+    return saveWhole(serverRecordPath(serverFolder), contents, SafeSave::Owner::Quillmont);
 }
 
 void removeServerRecord(const QString& serverFolder)
 {
+#ifdef Q_OS_WIN
     QFile::remove(serverRecordPath(serverFolder));
-}
-
-#ifdef Q_OS_LINUX
-
-std::optional<ServerRecord> recordOfProcess(qint64 processId)
-{
-    const std::optional<ProcessStatus> status = statusOf(processId);
-    if (!status || !alive(*status))
-        return std::nullopt;
-    ServerRecord record;
-    record.processId = processId;
-    record.sessionId = status->session;
-    record.startTicks = status->startTicks;
-    record.bootId = currentBootId();
-    return record;
-}
-
-bool serverRuns(const ServerRecord& record)
-{
-    const std::optional<ProcessStatus> status = statusOf(record.processId);
-    return status && alive(*status) && status->startTicks == record.startTicks && record.bootId == currentBootId();
-}
-
-// A process of the group that has ended but not been waited for yet does not count: the system's
-// own signal test would still find it.
-bool serverGroupRuns(const ServerRecord& record)
-{
-    for (const QString& process : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (process.front().isDigit()) {
-            const std::optional<ProcessStatus> status = statusOf(QStringLiteral("/proc/%1/stat").arg(process));
-            if (status && status->group == record.sessionId && alive(*status))
-                return true;
-        }
-    }
-    return false;
-}
-
-void endServerGroup(const ServerRecord& record, bool now)
-{
-    if (record.sessionId > 1)
-        ::killpg(pid_t(record.sessionId), now ? SIGKILL : SIGTERM);
-}
-
-#elif defined(Q_OS_WIN)
-
-// A creation time counts from a fixed date, not from boot, and a Windows process has no group of
-// its own: the server is the one process.
-std::optional<ServerRecord> recordOfProcess(qint64 processId)
-{
-    ServerRecord record;
-    record.processId = processId;
-    record.sessionId = processId;
-    record.startTicks = creationTicks(processId);
-    record.bootId = "-";
-    return record.startTicks.isEmpty() ? std::nullopt : std::optional(record);
-}
-
-bool serverRuns(const ServerRecord& record)
-{
-    return creationTicks(record.processId) == record.startTicks;
-}
-
-bool serverGroupRuns(const ServerRecord& record)
-{
-    return serverRuns(record);
-}
-
-// A console program has no request to end that it would heed; only the end of it at once.
-void endServerGroup(const ServerRecord& record, bool now)
-{
-    if (!now || !serverRuns(record))
-        return;
-    if (const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(record.processId))) {
-        ::TerminateProcess(process, 1);
-        ::CloseHandle(process);
-    }
-}
-
+#else
+    if (!recordInTheWay(serverFolder))
+        ::unlink(QFile::encodeName(serverRecordPath(serverFolder)).constData());
 #endif
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/Failure.h"
+#include "formats/SafeSave.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -10,7 +11,8 @@
 
 // The server that a server folder's Quillmont started, kept in .quillmont-server in that folder so
 // that a Quillmont started later, or after a crash, finds it again. It holds the remote console
-// password, so only its owner may read it.
+// password, so it is a file of Quillmont's own that only its owner may read; whatever else stands
+// at its path is never read, written through, replaced or removed.
 struct ServerRecord {
     qint64 processId = 0;
     // The session the server runs in, which is also its process group: stopping it ends every
@@ -20,6 +22,9 @@ struct ServerRecord {
     // once the id is used again, a process of that id is not the server.
     QByteArray startTicks;
     QByteArray bootId;
+    // The secret every process of the server holds in its environment, by which Quillmont tells
+    // them from any other; none in a record of an earlier Quillmont.
+    QByteArray token;
     QDateTime startedAt;
     quint16 port = 0;
     QString commandLine;
@@ -34,20 +39,13 @@ struct ServerRecord {
 
 QString serverRecordPath(const QString& serverFolder);
 
-// The record, or nothing when there is none or it is not one.
+// Why something that Quillmont must leave alone stands where the record belongs: a link, a pipe, a
+// device, another account's file or one that others may read. Nothing when the record's place is
+// empty or holds a record file of Quillmont's own.
+std::optional<Failure> recordInTheWay(const QString& serverFolder);
+
+// The record, or nothing when there is none, it is not one, or something else stands there.
 std::optional<ServerRecord> readServerRecord(const QString& serverFolder);
-[[nodiscard]] std::optional<Failure> writeServerRecord(const QString& serverFolder, const ServerRecord& record);
+[[nodiscard]] SaveOutcome writeServerRecord(const QString& serverFolder, const ServerRecord& record);
+// Removes the record file, and nothing else that stands there.
 void removeServerRecord(const QString& serverFolder);
-
-// The record of a process just started, as the system knows it now: its session, start and boot.
-// Nothing when the process is already gone.
-std::optional<ServerRecord> recordOfProcess(qint64 processId);
-
-// Whether the recorded process runs still: the same id, started at the same moment of this boot.
-bool serverRuns(const ServerRecord& record);
-
-// Whether any process of the server's process group runs still.
-bool serverGroupRuns(const ServerRecord& record);
-
-// Asks every process of the server's group to end, or, when `now` is set, ends them at once.
-void endServerGroup(const ServerRecord& record, bool now);

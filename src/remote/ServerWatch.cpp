@@ -2,11 +2,11 @@
 
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
+#include "launch/ServerSession.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 #include "remote/ServerQuery.h"
 
-#include <QFile>
 #include <QHostAddress>
 
 #include <utility>
@@ -63,8 +63,7 @@ void ServerWatch::begin(quint16 port)
         watch(*found);
         return;
     }
-    if (QFile::exists(serverRecordPath(serverFolder_)))
-        removeServerRecord(serverFolder_); // a server that has ended since, or a record that is none
+    removeServerRecord(serverFolder_); // a server that has ended since, or a record that is none
     askPort(port, [](const std::optional<ServerInfo>&) {});
 }
 
@@ -162,8 +161,11 @@ void ServerWatch::poll()
         polling_ = request;
         pollAsked_.start();
     }
-    // Often in the first minute, when the operator waits to see the server come up.
-    const bool early = watchedSince_.elapsed() < remoteTimings().earlyPhase.count();
+    // Often in the server's first minute, when the operator waits to see it come up. Its age is the
+    // system's, from its start, also when a Quillmont started later took it over.
+    const std::chrono::milliseconds age
+        = serverAge(*record_).value_or(std::chrono::milliseconds(watchedSince_.elapsed()));
+    const bool early = age < remoteTimings().earlyPhase;
     pollTimer_.start(early ? remoteTimings().pollEarly : remoteTimings().poll);
 }
 
@@ -198,14 +200,10 @@ void ServerWatch::checkProcess()
 {
     if (!record_)
         return;
-    if (state_ == State::Stopping) {
-        if (!serverGroupRuns(*record_))
-            endStop(State::Stopped);
-        return;
-    }
     if (!::serverRuns(*record_)) {
-        lastLine_ = lastLineOf(serverLogOf(serverFolder_));
-        endStop(State::Ended);
+        if (state_ != State::Stopping)
+            lastLine_ = lastLineOf(serverLogOf(serverFolder_));
+        endStop(state_ == State::Stopping ? State::Stopped : State::Ended);
     }
 }
 
@@ -217,21 +215,21 @@ void ServerWatch::stop()
     pollTimer_.stop();
     processCheck_.start(remoteTimings().stopCheck);
     termSent_ = !record_->password || record_->password->isEmpty();
-    if (termSent_)
-        endServerGroup(*record_, false);
-    else
+    if (termSent_ && !signalServer(false))
+        return;
+    if (!termSent_)
         send(*record_->password, "quit", [](const RconRequest&) {});
     stopTimer_.start(remoteTimings().stopGrace);
 }
 
-// The server has had its time to end: first the whole group is asked to end, then the operator.
+// The server has had its time to end: first its whole session is asked to end, then the operator.
 void ServerWatch::askToEnd()
 {
     if (state_ != State::Stopping)
         return;
     if (!std::exchange(termSent_, true)) {
-        endServerGroup(*record_, false);
-        stopTimer_.start(remoteTimings().stopGrace);
+        if (signalServer(false))
+            stopTimer_.start(remoteTimings().stopGrace);
         return;
     }
     Q_EMIT stopStuck();
@@ -240,7 +238,23 @@ void ServerWatch::askToEnd()
 void ServerWatch::endNow()
 {
     if (state_ == State::Stopping)
-        endServerGroup(*record_, true);
+        signalServer(true);
+}
+
+// A server that cannot be signalled, and has not ended meanwhile, is watched as before, and the
+// operator told why.
+bool ServerWatch::signalServer(bool now)
+{
+    const std::optional<Failure> failure = endServer(serverFolder_, *record_, now);
+    if (!failure)
+        return true;
+    if (!::serverRuns(*record_)) {
+        endStop(State::Stopped);
+        return false;
+    }
+    keepRunning();
+    Q_EMIT stopFailed(failure->message);
+    return false;
 }
 
 void ServerWatch::keepRunning()
@@ -351,8 +365,10 @@ QString ServerWatch::keptPassword(const std::optional<QByteArray>& password)
     if (!record_)
         return {};
     record_->password = password;
-    const std::optional<Failure> failure = writeServerRecord(serverFolder_, *record_);
-    return failure ? QStringLiteral("\n\n") + failure->message : QString();
+    const SaveOutcome outcome = writeServerRecord(serverFolder_, *record_);
+    const Failure* failure = failureOf(outcome);
+    const std::optional<QString> told = failure ? failure->message : std::get<Saved>(outcome).notDurable;
+    return told ? QStringLiteral("\n\n") + *told : QString();
 }
 
 void ServerWatch::send(

@@ -58,7 +58,8 @@ public:
     void watch(const ServerRecord& record);
 
     // Stops this folder's server: `quit` over the remote console when its password is known, then
-    // the end of its whole process group asked, and at last `stopStuck` for the operator to decide.
+    // the end of its whole session asked, and at last `stopStuck` for the operator to decide. When
+    // the server cannot be signalled, `stopFailed` says why, and the server is watched as before.
     void stop();
     void endNow();
     void keepRunning();
@@ -77,6 +78,7 @@ Q_SIGNALS:
     void ended();
     // The server has not ended after it was asked to: end it at once, or let it run?
     void stopStuck();
+    void stopFailed(const QString& message);
     void applied(bool done, const QString& message);
 
 private:
@@ -87,6 +89,7 @@ private:
     void answered(const ServerInfo& info);
     void endStop(State state);
     void askToEnd();
+    bool signalServer(bool now);
     void checkApplied(const QByteArray& passwordNow, QList<SettingCheck> checks, TextEncoding encoding);
     QString notApplied(const RemoteFailure& failure) const;
     QString keptPassword(const std::optional<QByteArray>& password);
@@ -98,6 +101,7 @@ private:
     std::optional<ServerRecord> record_;
     std::optional<ServerInfo> info_;
     quint16 port_ = 0;
+    // Since the watch began, for a server whose age the system does not tell.
     QElapsedTimer watchedSince_;
     // Since the first query that went out after the last answer, and was not answered; invalid while
     // none is waiting for an answer. Queries Quillmont held back itself do not count.

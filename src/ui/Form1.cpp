@@ -5,6 +5,7 @@
 #include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerRecord.h"
+#include "launch/ServerSession.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 #include "ui/Centring.h"
@@ -188,6 +189,10 @@ Form1::Form1(Forms& registry)
     connect(control<QAbstractButton>(this, "Command3"), &QAbstractButton::clicked, this, &Form1::Command3_Click);
     connect(&watch, &ServerWatch::statusChanged, this, &Form1::showServerState);
     connect(&watch, &ServerWatch::stopStuck, this, &Form1::askToEndServer);
+    connect(&watch, &ServerWatch::stopFailed, this, [this](const QString& message) {
+        restartPending = false;
+        showFailure(message);
+    });
     connect(&watch, &ServerWatch::ended, this, [this] {
         if (std::exchange(restartPending, false))
             startAfterPortCheck();
@@ -365,12 +370,9 @@ void Form1::Command1_Click()
     }
     const QByteArray before = serverCfgBytes(file.path());
     takeMainScreenBoxes();
-    if (const std::optional<Failure> failure = writeServerCfg(file, settings, forms.fileEncoding())) {
-        showFailure(failure->message);
-        return;
-    }
-    showConfirmation(QStringLiteral("Configuration saved to server.cfg"));
-    offerToApply(before);
+    if (forms.tellSaved(
+            writeServerCfg(file, settings, forms.fileEncoding()), QStringLiteral("Configuration saved to server.cfg")))
+        offerToApply(before);
 }
 
 // The running server reads its server.cfg only when it starts, unless it is told to read it again.
@@ -448,27 +450,38 @@ void Form1::startAfterPortCheck()
     });
 }
 
+// Nothing starts while something else stands where the server's record belongs, since a server
+// without its record is one that Quillmont can neither find again nor stop. Trouble with the log
+// is told before the start.
 void Form1::startNow()
 {
     const ServerCommand command = serverCommand(forms.serverFolder(), settings, serverPort(forms.serverFolder()));
-    const auto started = startServer(command);
+    for (const std::optional<Failure>& refused :
+        {recordInTheWay(forms.serverFolder()), serverProgramMissing(command)}) {
+        if (refused) {
+            showFailure(refused->message);
+            return;
+        }
+    }
+    ServerOutput output(command);
+    if (output.notKept())
+        showFailure(output.notKept()->message);
+    const auto started = startServer(command, output);
     if (const auto* failure = std::get_if<Failure>(&started)) {
         showFailure(failure->message);
         return;
     }
-    const StartedServer& server = std::get<StartedServer>(started);
-    recordServer(server.processId, command);
-    if (server.outputNotKept)
-        showFailure(server.outputNotKept->message);
+    recordServer(std::get<StartedServer>(started), command);
 }
 
 // The record lets this window, or a Quillmont started later, find the server again; without it the
 // server runs all the same.
-void Form1::recordServer(qint64 processId, const ServerCommand& command)
+void Form1::recordServer(const StartedServer& server, const ServerCommand& command)
 {
     // A server that ended at once has no record of the system's; it shows as ended.
-    ServerRecord record = recordOfProcess(processId).value_or(ServerRecord());
-    record.processId = processId;
+    ServerRecord record = recordOfProcess(server.processId).value_or(ServerRecord());
+    record.processId = server.processId;
+    record.token = server.token;
     record.startedAt = QDateTime::currentDateTime();
     record.port = serverPort(forms.serverFolder());
     record.commandLine = command.program + QLatin1Char(' ') + command.arguments.join(QLatin1Char(' '));
@@ -476,9 +489,12 @@ void Form1::recordServer(qint64 processId, const ServerCommand& command)
     record.startMap = settings.start_map;
     record.password = valueSetIn(serverCfgBytes(forms.inServerFolder(serverConfigFile)), "rcon_password");
     watch.watch(record);
-    if (const std::optional<Failure> failure = writeServerRecord(forms.serverFolder(), record))
+    const SaveOutcome saved = writeServerRecord(forms.serverFolder(), record);
+    if (const Failure* failure = failureOf(saved))
         showFailure(failure->message
             + QStringLiteral("\n\nThe server runs, but a Quillmont started later will not know that it started it."));
+    else if (const std::optional<QString>& notDurable = std::get<Saved>(saved).notDurable)
+        showFailure(*notDurable);
 }
 
 void Form1::menuStop_Click()

@@ -12,6 +12,7 @@
 
 class Forms;
 struct ServerCommand;
+struct StartedServer;
 
 // The main window: the start-up window that loads the settings, edits the main-screen settings,
 // writes server.cfg, starts, stops and restarts the server and shows its state, and opens every
@@ -48,7 +49,7 @@ private:
     bool approveStart(bool restart);
     void startAfterPortCheck();
     void startNow();
-    void recordServer(qint64 processId, const ServerCommand& command);
+    void recordServer(const StartedServer& server, const ServerCommand& command);
     void askToEndServer();
     void offerToApply(const QByteArray& before);
 

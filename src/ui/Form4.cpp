@@ -5,7 +5,6 @@
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 #include "ui/Forms.h"
-#include "ui/MessageBox.h"
 
 #include <QPushButton>
 
@@ -62,13 +61,9 @@ void Form4::Command1_Click()
 {
     if (Form1* main = forms.loaded<Form1>())
         main->takeMainScreenBoxes();
-    if (const std::optional<Failure> failure
-        = writeFullLayout(forms.inServerFolder(defaultSettingsFile), settings, forms.fileEncoding())) {
-        showFailure(failure->message);
-        return;
-    }
-    showConfirmation(QStringLiteral("DEFAULT.TFC file saved."));
-    hide();
+    if (forms.tellSaved(writeFullLayout(forms.inServerFolder(defaultSettingsFile), settings, forms.fileEncoding()),
+            QStringLiteral("DEFAULT.TFC file saved.")))
+        hide();
 }
 
 // Cancel

@@ -83,12 +83,9 @@ void Form9::Command1_Click()
     const Form1* main = forms.loaded<Form1>();
     const MainWindowSwitches switches = main ? main->switches() : MainWindowSwitches{};
     const QString path = forms.inServerFolder(name + QStringLiteral(".TFC"));
-    if (const std::optional<Failure> failure = writeSaveAsLayout(path, settings, switches, forms.fileEncoding())) {
-        showFailure(failure->message);
-        return;
-    }
-    showConfirmation(QStringLiteral("File ") + name + QStringLiteral(".tfc saved."));
-    hide();
+    if (forms.tellSaved(writeSaveAsLayout(path, settings, switches, forms.fileEncoding()),
+            QStringLiteral("File ") + name + QStringLiteral(".tfc saved.")))
+        hide();
 }
 
 // Cancel

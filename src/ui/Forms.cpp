@@ -1,5 +1,7 @@
 #include "ui/Forms.h"
 
+#include "ui/MessageBox.h"
+
 #include <QEvent>
 
 Forms::Forms(ServerSettings& settings, QString serverFolder)
@@ -21,6 +23,24 @@ QString Forms::inServerFolder(const QString& relativePath) const
     if (serverFolder_.endsWith(separator))
         return serverFolder_ + relativePath;
     return serverFolder_ + separator + relativePath;
+}
+
+bool Forms::tellSaved(const SaveOutcome& outcome, const QString& confirmation)
+{
+    if (const Failure* failure = failureOf(outcome)) {
+        showFailure(failure->message);
+        return false;
+    }
+    const Saved& saved = std::get<Saved>(outcome);
+    QStringList told{confirmation};
+    if (saved.readableByOthers && !toldReadable_.contains(*saved.readableByOthers)) {
+        toldReadable_.insert(*saved.readableByOthers);
+        told << *saved.readableByOthers;
+    }
+    if (saved.notDurable)
+        told << *saved.notDurable;
+    told.size() == 1 ? showConfirmation(confirmation) : showFailure(told.join(QStringLiteral("\n\n")));
+    return true;
 }
 
 void Forms::unload(QWidget* window)

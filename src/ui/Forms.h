@@ -1,9 +1,11 @@
 #pragma once
 
+#include "formats/SafeSave.h"
 #include "formats/TextEncoding.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 #include <array>
@@ -27,6 +29,11 @@ public:
 
     // The character set of default.tfc as read at start-up, which every file is written in.
     TextEncoding& fileEncoding() { return fileEncoding_; }
+
+    // Tells how a save went: why it failed, or the confirmation, under a warning icon with what the
+    // operator must still know when there is such. That other accounts may read a file's password
+    // is told once per file while Quillmont runs: the operator may want it so. Whether it was saved.
+    bool tellSaved(const SaveOutcome& outcome, const QString& confirmation);
 
     template <typename F> F* show()
     {
@@ -56,5 +63,6 @@ private:
     ServerSettings& settings_;
     const QString serverFolder_;
     TextEncoding fileEncoding_ = platformEncoding();
+    QSet<QString> toldReadable_;
     std::array<QPointer<QWidget>, 12> windows_;
 };

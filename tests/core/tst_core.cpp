@@ -4,12 +4,15 @@
 #include "formats/SettingsFile.h"
 #include "launch/LogFollower.h"
 #include "launch/ServerLaunch.h"
+#include "launch/ServerLog.h"
 #include "launch/ServerRecord.h"
+#include "launch/ServerSession.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 
 #include <QBuffer>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -65,17 +68,17 @@ ServerSettings factoryWith(TextField field, const QString& value)
     return settings;
 }
 
-std::optional<Failure> writeServerCfgAt(const QString& path, const ServerSettings& settings, TextEncoding encoding)
+SaveOutcome writeServerCfgAt(const QString& path, const ServerSettings& settings, TextEncoding encoding)
 {
     SafeSave file(path);
     if (auto failure = file.open())
-        return failure;
+        return *failure;
     return writeServerCfg(file, settings, encoding);
 }
 
 // Saves with this process allowed no file beyond `limit` bytes, the way a full disk stops a write:
 // as the writer named does, with the factory settings, or else these bytes.
-std::optional<Failure> saveWithin(rlim_t limit, const QString& writer, const QString& path, const QByteArray& contents)
+SaveOutcome saveWithin(rlim_t limit, const QString& writer, const QString& path, const QByteArray& contents)
 {
     const ServerSettings factory = factoryWith(&S::file_version, "0.3");
     rlimit saved{};
@@ -83,13 +86,12 @@ std::optional<Failure> saveWithin(rlim_t limit, const QString& writer, const QSt
     const rlimit limited{limit, saved.rlim_max};
     std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limited);
-    const std::optional<Failure> failure = writer == "Write Config"
-        ? writeServerCfgAt(path, factory, TextEncoding::Utf8)
-        : writer == "Default Settings" ? writeFullLayout(path, factory, TextEncoding::Utf8)
-        : writer == "Save As"          ? writeSaveAsLayout(path, factory, {}, TextEncoding::Utf8)
-                                       : saveWhole(path, contents);
+    const SaveOutcome outcome = writer == "Write Config" ? writeServerCfgAt(path, factory, TextEncoding::Utf8)
+        : writer == "Default Settings"                   ? writeFullLayout(path, factory, TextEncoding::Utf8)
+        : writer == "Save As"                            ? writeSaveAsLayout(path, factory, {}, TextEncoding::Utf8)
+                                                         : saveWhole(path, contents);
     setrlimit(RLIMIT_FSIZE, &saved);
-    return failure;
+    return outcome;
 }
 
 // Makes at `path` the obstacle a case of saves.txt names.
@@ -194,7 +196,7 @@ class CoreTest : public QObject {
         TextEncoding encoding{};
         if (const std::optional<Failure> failure = readSettings(contents, settings, encoding))
             return failure->message.toUtf8();
-        return writeFullLayout(path, settings, encoding) ? "unwritable" : readBytes(path);
+        return failureOf(writeFullLayout(path, settings, encoding)) ? "unwritable" : readBytes(path);
     }
 
 private Q_SLOTS:
@@ -303,7 +305,7 @@ private Q_SLOTS:
         writeBytes(full, "old\r\n");
         writeBytes(saveAs, "old\r\n");
         if (refusal.isEmpty()) {
-            QCOMPARE(writeFullLayout(full, settings, encoding), std::nullopt);
+            QCOMPARE(messageOf(writeFullLayout(full, settings, encoding)), "");
             ServerSettings read;
             QCOMPARE(readAndWriteBack(readBytes(full), read).size(), 1024 * 1024);
             QCOMPARE(read, settings);
@@ -394,7 +396,7 @@ private Q_SLOTS:
         QCOMPARE(chmod(QFile::encodeName(path).constData(), geteuid() ? 0640 : 02640), 0);
         if (geteuid() == 0)
             QCOMPARE(chown(QFile::encodeName(path).constData(), 4321, 4322), 0);
-        QCOMPARE(saveWhole(path, "new\r\n"), std::nullopt);
+        QCOMPARE(messageOf(saveWhole(path, "new\r\n")), "");
         struct stat saved { };
         QCOMPARE(stat(QFile::encodeName(path).constData(), &saved), 0);
         QCOMPARE(saved.st_mode & 07777, mode_t(geteuid() ? 0640 : 02640));
@@ -448,7 +450,8 @@ private Q_SLOTS:
     }
 
     // The record of a started server finds the very process again, and nothing else: not a process
-    // that has reused its id, not one of another boot, not one that has ended.
+    // that has reused its id, not one of another boot, not one that has ended; and, when the record
+    // holds a token, only a process that holds it too.
     void serverRecords_data()
     {
         QTest::addColumn<QString>("change");
@@ -460,6 +463,8 @@ private Q_SLOTS:
         QTest::newRow("another boot") << "boot" << false << quint16(27016);
         QTest::newRow("ended") << "end" << false << quint16(27016);
         QTest::newRow("unreadable") << "garbage" << false << quint16(27016);
+        QTest::newRow("with its token") << "token" << true << quint16(27016);
+        QTest::newRow("with another token") << "another token" << false << quint16(27016);
     }
 
     void serverRecords()
@@ -467,8 +472,15 @@ private Q_SLOTS:
         QFETCH(QString, change);
         QFETCH(bool, runs);
         QFETCH(quint16, port);
+        const QByteArray token = newServerToken();
+        QProcess sleep;
+        sleep.setProgram("sleep");
+        sleep.setArguments({"30"});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(serverTokenVariable, token);
+        sleep.setProcessEnvironment(environment);
         qint64 processId = 0;
-        QVERIFY(QProcess::startDetached("sleep", {"30"}, {}, &processId));
+        QVERIFY(sleep.startDetached(&processId));
         std::optional<ServerRecord> record = recordOfProcess(processId);
         QVERIFY(record && record->sessionId != processId); // a session of its own, begun by another process
         record->startedAt = QDateTime::currentDateTime();
@@ -479,11 +491,11 @@ private Q_SLOTS:
             record->startTicks += '0';
         if (change == "boot")
             record->bootId = "another";
+        if (change.endsWith("token"))
+            record->token = change == "token" ? token : newServerToken();
         QTemporaryDir folder;
-        QCOMPARE(writeServerRecord(folder.path(), *record), std::nullopt);
-        struct stat kept { };
-        QCOMPARE(stat(QFile::encodeName(serverRecordPath(folder.path())).constData(), &kept), 0);
-        QCOMPARE(kept.st_mode & 0777, mode_t(0600)); // it holds the password
+        QCOMPARE(messageOf(writeServerRecord(folder.path(), *record)), "");
+        QCOMPARE(modeOf(serverRecordPath(folder.path())), "0600"); // it holds the password
         if (change == "garbage")
             writeBytes(serverRecordPath(folder.path()), "process x\n");
         const std::optional<ServerRecord> read = readServerRecord(folder.path());
@@ -491,12 +503,182 @@ private Q_SLOTS:
         if (change != "garbage")
             QCOMPARE(*read, *record);
         if (change == "end") {
-            endServerGroup(*record, false);
-            QTRY_VERIFY_WITH_TIMEOUT(!serverGroupRuns(*record), 2000);
+            kill(pid_t(processId), SIGTERM);
+            QTRY_VERIFY_WITH_TIMEOUT(!serverRuns(*record), 2000);
         }
         QCOMPARE(read && serverRuns(*read), runs);
-        endServerGroup(*record, true);
-        QTRY_VERIFY_WITH_TIMEOUT(!serverGroupRuns(*record), 2000);
+        kill(pid_t(processId), SIGKILL);
+    }
+
+    // Whatever stands where the record belongs, and is not a record file of Quillmont's own, is
+    // never read (a pipe would keep the program waiting), written through, replaced or removed,
+    // and Start Server names it.
+    void recordsInTheWay_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+        // clang-format off
+        QTest::newRow("link to a record") << "link" << "it is a symbolic link, not a plain file.";
+        QTest::newRow("FIFO") << "fifo" << "it is a named pipe (FIFO), not a plain file.";
+        QTest::newRow("folder") << "folder" << "it is a folder, not a plain file.";
+        QTest::newRow("readable by others") << "0644" << "other accounts may read or change it (mode 0644).";
+        QTest::newRow("writable by the group") << "0620" << "other accounts may read or change it (mode 0620).";
+        QTest::newRow("of another account") << "owner" << "it is a file of another account (user id 65534).";
+        // clang-format on
+    }
+
+    void recordsInTheWay()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        if (obstacle == "owner" && geteuid() != 0)
+            QSKIP("Only root can make a file of another account.");
+        QTemporaryDir folder;
+        ServerRecord record;
+        record.startTicks = "99";
+        record.processId = record.sessionId = record.port = 27015;
+        record.startedAt = QDateTime::currentDateTime();
+        // A true record elsewhere: the link leads to it, the files hold its bytes.
+        const QString elsewhere = folder.filePath("elsewhere");
+        QVERIFY(QDir().mkdir(elsewhere));
+        QCOMPARE(messageOf(writeServerRecord(elsewhere, record)), "");
+        const QString recordPath = serverRecordPath(folder.path());
+        const QByteArray name = QFile::encodeName(recordPath);
+        if (obstacle == "link")
+            QVERIFY(QFile::link(serverRecordPath(elsewhere), recordPath));
+        else if (obstacle == "fifo")
+            QCOMPARE(mkfifo(name.constData(), 0600), 0);
+        else if (obstacle == "folder")
+            QVERIFY(QDir().mkdir(recordPath));
+        else {
+            QVERIFY(QFile::copy(serverRecordPath(elsewhere), recordPath));
+            QCOMPARE(chmod(name.constData(), obstacle == "owner" ? 0600 : obstacle.toUInt(nullptr, 8)), 0);
+            QCOMPARE(lchown(name.constData(), obstacle == "owner" ? 65534 : geteuid(), getegid()), 0);
+        }
+        const auto standing
+            = [&] { return std::pair(contentsOf(folder.path()), modeOf(recordPath) + QFileInfo(recordPath).owner()); };
+        const auto before = standing();
+        QCOMPARE(messageOf(recordInTheWay(folder.path())),
+            "Cannot start the server: " + recordPath + " is in the way: " + reason
+                + " Quillmont keeps the record of the server it starts there, with the remote console password, only "
+                  "as a file of your own that no other account may read.");
+        QVERIFY(!readServerRecord(folder.path()));
+        ++record.port;
+        QCOMPARE(messageOf(writeServerRecord(folder.path(), record)), "Cannot write " + recordPath + ": " + reason);
+        removeServerRecord(folder.path());
+        QCOMPARE(standing(), before);
+    }
+
+    // Stop Server's signal reaches the session Quillmont started only while a process of it runs as
+    // this account and holds the server's token; never a session of a record without a token, nor a
+    // crafted one. The server is a sleep in a session of its own; the test ends it by SIGKILL.
+    void signalsReachOnlyTheServer_data()
+    {
+        QTest::addColumn<QString>("change"); // of the record from the process as started
+        QTest::addColumn<QString>("account"); // the stopping program runs as (empty: this one)
+        QTest::addColumn<QString>("reason"); // why the server could not be stopped (empty: it was)
+        QTest::addColumn<int>("signal"); // what the server ended by
+        const QString unverified = "no process of its session runs under your account with the token Quillmont "
+                                   "started it with, so none was signalled.";
+        // clang-format off
+        QTest::newRow("as started") << "" << "" << "" << SIGTERM;
+        QTest::newRow("without a token") << "no token" << ""
+                                         << "it was started by an earlier Quillmont, whose record holds no token by "
+                                            "which to tell the server's processes from others. End it yourself."
+                                         << SIGKILL;
+        QTest::newRow("another token") << "another token" << "" << unverified << SIGKILL;
+        QTest::newRow("process 1") << "process 1" << "" << "its record names no session of a server." << SIGKILL;
+        QTest::newRow("as another account") << "" << "65534" << unverified << SIGKILL;
+        // clang-format on
+    }
+
+    void signalsReachOnlyTheServer()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, account);
+        QFETCH(QString, reason);
+        QFETCH(int, signal);
+        if (!account.isEmpty() && geteuid() != 0)
+            QSKIP("Only root can run a program as another account.");
+        const QByteArray token = newServerToken();
+        QProcess server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(serverTokenVariable, token);
+        server.setProcessEnvironment(environment);
+        server.start("setsid", {"sleep", "30"});
+        QVERIFY(server.waitForStarted());
+        std::optional<ServerRecord> record;
+        QTRY_VERIFY((record = recordOfProcess(server.processId())) && record->sessionId == server.processId());
+        record->token = change == "no token" ? "" : change == "another token" ? newServerToken() : token;
+        if (change == "process 1")
+            record->processId = record->sessionId = 1;
+        QStringList stopping{
+            STOP_SERVER_PATH, QString::number(record->processId), QString::number(record->sessionId), record->token};
+        if (!account.isEmpty())
+            stopping = QStringList{"setpriv", "--reuid=" + account, "--regid=" + account, "--clear-groups"} + stopping;
+        QProcess stopper;
+        stopper.start(stopping.takeFirst(), stopping);
+        QVERIFY(stopper.waitForFinished());
+        QCOMPARE(QString::fromUtf8(stopper.readAllStandardOutput()),
+            reason.isEmpty() ? "" : "The server in /srv/tfc could not be stopped: " + reason);
+        kill(pid_t(server.processId()), SIGKILL);
+        QVERIFY(server.waitForFinished());
+        QCOMPARE(server.exitCode(), signal);
+    }
+
+    void signalRefusedBySystem()
+    {
+        QSKIP("On Linux the system cannot refuse Stop Server's signal without a security module: Quillmont signals "
+              "only while a process of the server runs with every user id its own, and a process whose environment "
+              "one may read, as the token check does, one may signal too. tst_server tests the words through "
+              "failSignalsForTests.");
+    }
+
+    // The server's age counts from its start on the clock since boot.
+    void ageOfServer()
+    {
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        QProcess sleep;
+        sleep.start("sleep", {"30"});
+        QVERIFY(sleep.waitForStarted());
+        std::optional<ServerRecord> record = recordOfProcess(sleep.processId());
+        QVERIFY(record);
+        const std::optional<std::chrono::milliseconds> age = serverAge(*record);
+        QVERIFY(age);
+        QVERIFY2(
+            age->count() <= sinceStart.elapsed() + 20, qPrintable(QString::number(age->count()))); // ticks of 10 ms
+        record->bootId = "another boot";
+        QVERIFY(!serverAge(*record));
+        sleep.kill();
+        sleep.waitForFinished();
+    }
+
+    // The last line the server wrote is read only from a plain file of this account's own, the log
+    // as Quillmont keeps it: never through a link, never from a pipe that would keep it waiting.
+    void lastLineOfTheLog_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("plain file") << "file" << "two";
+        QTest::newRow("pipe") << "pipe" << "";
+        QTest::newRow("link to a log") << "link" << "";
+    }
+
+    void lastLineOfTheLog()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, line);
+        QTemporaryDir folder;
+        const QString log = folder.filePath("server-console.log");
+        writeBytes(folder.filePath("other.log"), "one\ntwo\n");
+        if (kind == "file")
+            QVERIFY(QFile::copy(folder.filePath("other.log"), log));
+        else if (kind == "pipe")
+            QCOMPARE(mkfifo(QFile::encodeName(log).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(folder.filePath("other.log"), log));
+        QCOMPARE(lastLineOf(log), line);
     }
 
     // The log followed as log-follows.txt says: lines cut, passed over and taken up again, within
@@ -545,16 +727,14 @@ private Q_SLOTS:
         if (given.value("obstacle") == "device link" && !QFileInfo(target).isSymLink())
             QSKIP("No device node could be made: that takes root.");
         const QMap<QString, QByteArray> before = contentsOf(folder.path());
-        QMap<QByteArray, int> failing;
-        for (const QString& step : listOf(given, "fail"))
-            failing[step.section('=', 0, 0).toUtf8()] = step.section('=', 1).toInt();
-        SafeSave::failSteps(failing);
+        failSaveSteps(listOf(given, "fail"));
         const QString reason = textOf(given, "reason").replace("<folder>", folder.path());
+        const QString told = textOf(given, "told").replace("<file>", target);
         const rlim_t limit = given.contains("limit") ? given.value("limit").toULongLong() : RLIM_INFINITY;
         for (const char byte : {'x', 'y'}) {
             const QByteArray contents(given.value("size").toInt(), byte);
             QCOMPARE(messageOf(saveWithin(limit, textOf(given, "writer"), target, contents)),
-                reason.isEmpty() ? "" : "Cannot write " + target + ": " + reason);
+                reason.isEmpty() ? told : "Cannot write " + target + ": " + reason);
             QMap<QString, QByteArray> after = before;
             if (given.contains("holds"))
                 after[textOf(given, "holds")] = contents;

@@ -4,11 +4,31 @@
 #include <QFile>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <utility>
 
 QString messageOf(const std::optional<Failure>& failure)
 {
     return failure ? failure->message : QString();
+}
+
+QString messageOf(const SaveOutcome& outcome)
+{
+    if (const Failure* failure = failureOf(outcome))
+        return failure->message;
+    QStringList told;
+    for (const std::optional<QString>& warning :
+        {std::get<Saved>(outcome).readableByOthers, std::get<Saved>(outcome).notDurable})
+        told << warning.value_or("");
+    return told.join("\n\n").trimmed();
+}
+
+QString modeOf(const QString& path)
+{
+    struct stat status { };
+    if (lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return "none";
+    return QString::number(status.st_mode & 07777, 8).rightJustified(4, '0');
 }
 
 QByteArray readBytes(const QString& path)
@@ -86,6 +106,14 @@ QString textOf(const Case& given, const QByteArray& key)
 QStringList listOf(const Case& given, const QByteArray& key)
 {
     return textOf(given, key).split('|', Qt::SkipEmptyParts);
+}
+
+void failSaveSteps(const QStringList& steps)
+{
+    QMap<QByteArray, int> failing;
+    for (const QString& step : steps)
+        failing[step.section('=', 0, 0).toUtf8()] = step.section('=', 1).toInt();
+    SafeSave::failSteps(failing);
 }
 
 void makeReadOnly(const QString& path)

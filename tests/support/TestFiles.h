@@ -1,14 +1,19 @@
 #pragma once
 
 #include "formats/Failure.h"
+#include "formats/SafeSave.h"
 
 #include <QMap>
 #include <QStringList>
 
 #include <optional>
 
-// A failure's message, or "" when there was none.
+// A failure's message, or "" when there was none; of a save, what it tells beyond "saved" too.
 QString messageOf(const std::optional<Failure>& failure);
+QString messageOf(const SaveOutcome& outcome);
+
+// A file's permission bits, as "0644"; "none" when there is no file.
+QString modeOf(const QString& path);
 
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
@@ -32,6 +37,9 @@ void addCases(const QString& file);
 QString textOf(const Case& given, const QByteArray& key);
 // A value of a case as a list of texts, joined by "|".
 QStringList listOf(const Case& given, const QByteArray& key);
+
+// Has the save steps given as "step=code" fail with those codes, as SafeSave::failSteps does.
+void failSaveSteps(const QStringList& steps);
 
 // Clears every write permission bit, the way an operator marks a file read-only.
 void makeReadOnly(const QString& path);

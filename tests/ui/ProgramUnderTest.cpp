@@ -38,8 +38,10 @@ ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
     QUdpSocket probe;
     probe.bind(QHostAddress::LocalHost, 0);
     setServerPort(folder, probe.localPort());
-    if (defaultTfc)
+    if (defaultTfc) {
         writeBytes(folder + "/tfc/default.tfc", *defaultTfc);
+        QFile::setPermissions(folder + "/tfc/default.tfc", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
     forms = std::make_unique<Forms>(settings, folder);
     interceptMessagesForTests([this](const QMessageBox& box) {
         static const QMap<QMessageBox::Icon, QString> kinds{{QMessageBox::Information, "Information"},

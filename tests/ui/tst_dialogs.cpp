@@ -18,7 +18,8 @@ namespace {
 QByteArrayList recordLines(const ProgramUnderTest& program)
 {
     const QString file = program.dir.filePath("record.tfc");
-    return writeFullLayout(file, program.settings, TextEncoding::Utf8) ? QByteArrayList() : readBytes(file).split('\n');
+    return failureOf(writeFullLayout(file, program.settings, TextEncoding::Utf8)) ? QByteArrayList()
+                                                                                  : readBytes(file).split('\n');
 }
 
 // A file's bytes as a use gives them: one of the data files with lines replaced, or as they stand.
@@ -48,7 +49,11 @@ class DialogsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { verifyNoWindowLeft(); }
+    void cleanup()
+    {
+        SafeSave::failSteps({});
+        verifyNoWindowLeft();
+    }
 
     // Each window as the operator uses it: dialog-uses.txt says how.
     void use_data() { addCases("dialog-uses.txt"); }
@@ -68,6 +73,13 @@ private Q_SLOTS:
             writeBytes(file, "old\r\n");
             makeReadOnly(file);
         }
+        if (given.value("obstacle") == "readable by others") {
+            writeBytes(file, "old\r\n");
+            QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+        }
+        if (given.value("obstacle") == "none")
+            QFile::remove(file);
+        failSaveSteps(listOf(given, "fail"));
         program.answer = given.value("answer") == "No" ? QMessageBox::No : QMessageBox::Yes;
         operate(main, listOf(given, "main"));
         QPointer<QWidget> window = program.open(textOf(given, "form"));
@@ -92,6 +104,8 @@ private Q_SLOTS:
             program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 2000);
         if (given.contains("file"))
             QCOMPARE(QFileInfo::exists(file) ? readBytes(file) : QByteArray(), bytesOf(given.value("bytes")));
+        if (given.contains("mode"))
+            QCOMPARE(modeOf(file), textOf(given, "mode"));
         QCOMPARE(statesOf(main, listOf(given, "mainAfter")), listOf(given, "mainAfter"));
         if (given.contains("port"))
             QCOMPARE(serverPort(program.folder), given.value("port").toUShort());

@@ -21,6 +21,7 @@
 #include <QUdpSocket>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +40,16 @@ QProcess* startQuillmont(
     quillmont->setProcessEnvironment(environment);
     quillmont->start(QUILLMONT_PROGRAM, arguments);
     return quillmont;
+}
+
+// This process's file-creation mask, as the system shows it.
+QByteArray fileMask()
+{
+    for (const QByteArray& line : readBytes("/proc/self/status").split('\n')) {
+        if (line.startsWith("Umask:"))
+            return line.mid(6).trimmed();
+    }
+    return {};
 }
 
 // Every file and folder under a folder, hidden ones too.
@@ -67,17 +78,24 @@ class ProgramTest : public QObject {
 
     QTemporaryDir dir;
     const QByteArray runtimeFolder = qgetenv("XDG_RUNTIME_DIR");
+    mode_t maskBefore = 0;
 
 private Q_SLOTS:
     // The sockets of the programs run here go to a runtime folder of the test's own, as the
-    // programs it starts are told too.
+    // programs it starts are told too; and the usual mask, under which a file the stand-in makes
+    // would be readable by every account.
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
         setRuntimeFolder(QFile::encodeName(dir.path()));
+        maskBefore = umask(022);
     }
 
-    void cleanupTestCase() { setRuntimeFolder(runtimeFolder); }
+    void cleanupTestCase()
+    {
+        setRuntimeFolder(runtimeFolder);
+        umask(maskBefore);
+    }
 
     // No display is needed to be told how to start Quillmont or that the command line is wrong.
     void commandLine_data() { addCases("command-lines.txt"); }
@@ -251,12 +269,20 @@ private Q_SLOTS:
         const QString files = textOf(given, "files");
         ProgramUnderTest program;
         for (const QString& file : files.split(' ', Qt::SkipEmptyParts)) {
-            QDir().mkpath(program.path(file.section('/', 0, -2)));
+            const QString name = file.section('>', 0, 0);
+            QDir().mkpath(program.path(name.section('/', 0, -2)));
             if (file.endsWith('*'))
                 QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path(file.chopped(1))));
             else if (file.endsWith('|'))
                 QCOMPARE(mkfifo(QFile::encodeName(program.path(file.chopped(1))).constData(), 0600), 0);
-            else if (!file.endsWith('/'))
+            else if (file.contains('>'))
+                QVERIFY(QFile::link(program.path(file.section('>', 1)), program.path(name)));
+            else if (file.endsWith('^')) {
+                if (geteuid() != 0)
+                    QSKIP("Only root can make a file of another account.");
+                writeBytes(program.path(file.chopped(1)), "");
+                QCOMPARE(chown(QFile::encodeName(program.path(file.chopped(1))).constData(), 65534, 65534), 0);
+            } else if (!file.endsWith('/'))
                 writeBytes(program.path(file), "");
         }
         program.answer = given.value("answer") == "Yes" ? QMessageBox::Yes : QMessageBox::No;
@@ -271,6 +297,7 @@ private Q_SLOTS:
         }
         operate(main, {"Text5=" + textOf(given, "players"), "Text8=" + textOf(given, "map")});
         click(main, "Command2");
+        QCOMPARE(fileMask(), "0022");
         QTRY_COMPARE_WITH_TIMEOUT(
             program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 2000);
         QTest::qWait(started.isEmpty() ? 300 : 0);
@@ -285,6 +312,8 @@ private Q_SLOTS:
         for (const QString& argument : started.section(' ', 1).split(' '))
             report << "argument " + QByteArray::number(report.size() - 1) + ": " + argument.toUtf8();
         QCOMPARE(readBytes(program.path("standin-report.txt")).split('\n').mid(1, report.size()), report);
+        for (const QString& file : listOf(given, "modes"))
+            QCOMPARE(file.section(' ', 0, 0) + ' ' + modeOf(program.path(file.section(' ', 0, 0))), file);
         if (given.value("messages").contains("output"))
             return;
         const QRegularExpression logged("^--- \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "

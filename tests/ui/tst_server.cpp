@@ -1,6 +1,7 @@
 #include "ProgramUnderTest.h"
 #include "StandIn.h"
 #include "launch/ServerRecord.h"
+#include "launch/ServerSession.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 #include "ui/FolderSettings.h"
@@ -11,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSignalSpy>
 
 #include <csignal>
 
@@ -43,6 +45,15 @@ const RemoteTimings testTimings{.quiet = 100ms,
     .stopGrace = 700ms,
     .applyPause = 200ms};
 
+// Kills the start script alone, the process Quillmont started, and waits until it has ended.
+void killScript(const QString& folder)
+{
+    const std::optional<ServerRecord> record = readServerRecord(folder);
+    QVERIFY(record);
+    kill(pid_t(record->processId), SIGKILL);
+    QTRY_VERIFY(!recordOfProcess(record->processId));
+}
+
 } // namespace
 
 // This folder's server run from the main window, the stand-in server playing the game server:
@@ -57,6 +68,12 @@ private Q_SLOTS:
         qputenv("STANDIN_LIFETIME_MS", "30000"); // no stand-in outlives the test by long
     }
     void cleanupTestCase() { setRemoteTimings({}); }
+
+    void cleanup()
+    {
+        SafeSave::failSteps({});
+        failSignalsForTests(0);
+    }
 
     void runs_data() { addCases("server-runs.txt"); }
 
@@ -107,6 +124,17 @@ private Q_SLOTS:
             } else if (const QMap<QString, int> bySignal{{"pause", SIGSTOP}, {"resume", SIGCONT}, {"kill", SIGKILL}};
                        bySignal.contains(word)) {
                 signalServer(program.folder, bySignal.value(word));
+            } else if (word == "kill-script") {
+                killScript(program.folder);
+            } else if (word == "polled") { // the server answered twice more, so its process was looked at
+                QSignalSpy reported(&main->server(), &ServerWatch::statusChanged);
+                QTRY_VERIFY_WITH_TIMEOUT(reported.count() >= 2, 3000);
+            } else if (word == "recorded") {
+                QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(serverRecordPath(program.folder)), rest == "yes", 3000);
+            } else if (word == "refuse-signals") {
+                failSignalsForTests(EPERM);
+            } else if (word == "fail") {
+                failSaveSteps(rest.split('|'));
             } else if (word == "other") {
                 other = std::make_unique<StandIn>(Case{}, port.toUShort());
             } else if (word == "reopen") {
