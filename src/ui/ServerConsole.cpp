@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -138,6 +139,8 @@ void ServerConsole::buildControls()
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setPixelSize(12);
     outputView->setFont(fixed);
+    outputView->installEventFilter(this);
+    followTheEnd();
     commandBox = named(new QLineEdit(this), "commandBox");
     commandBox->installEventFilter(this);
     playersTable = named(new QTableWidget(0, 3, this), "playersTable");
@@ -201,6 +204,19 @@ void ServerConsole::buildControls()
     connect(changeMapButton, &QPushButton::clicked, this, &ServerConsole::changeMap);
 }
 
+// The output follows its end, as a terminal does, while the operator has not scrolled up: the view
+// learns of a new line's height only after the line is in, so each time its range grows it is taken
+// to its end again. Scrolled up, it stays; back at the end, it follows again.
+void ServerConsole::followTheEnd()
+{
+    QScrollBar* bar = outputView->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) { followingEnd = value == bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int end) {
+        if (followingEnd)
+            bar->setValue(end);
+    });
+}
+
 void ServerConsole::Form_Load()
 {
     const QString& folder = serverFolder;
@@ -243,9 +259,16 @@ void ServerConsole::showLines(const QStringList& lines)
         outputView->appendPlainText(lines.join(QLatin1Char('\n')));
 }
 
-// Up and Down walk the commands sent before, as a shell does.
+// Up and Down walk the commands sent before, as a shell does. Ctrl+End goes to the very end of the
+// output, its last line whole, and the output follows its end again.
 bool ServerConsole::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == outputView && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_End)) {
+        outputView->moveCursor(QTextCursor::End);
+        outputView->verticalScrollBar()->setValue(outputView->verticalScrollBar()->maximum());
+        return true;
+    }
     if (watched == commandBox && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {

@@ -66,6 +66,7 @@ private:
     };
 
     void buildControls();
+    void followTheEnd();
     void showLines(const QStringList& lines);
     void sendTyped();
     void send(const Request& request);
@@ -95,6 +96,7 @@ private:
     QComboBox* serverBox;
     QLineEdit* passwordBox;
     QPlainTextEdit* outputView;
+    bool followingEnd = true;
     QLineEdit* commandBox;
     QTableWidget* playersTable;
     QLabel* playersLabel;

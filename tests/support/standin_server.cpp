@@ -30,6 +30,8 @@
 //                          the file but leaves those settings as they were; "forgets:NAME,NAME": it
 //                          knows no such settings (as the engine ignores names it does not register)
 
+#include "standin_console.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -55,14 +57,6 @@ const QByteArray queryChallenge("\x12\x34\x56\x78");
 // Above 2^31, as about one in nine of the engine's challenges are.
 const QByteArray rconChallenge("2415919103");
 const QByteArray garbage("\xff\xff\xff\xffI0garbage");
-
-struct Player {
-    QByteArray name;
-    int userid;
-    QByteArray uniqueid;
-    int frags;
-    int seconds;
-};
 
 QByteArray format(const char* pattern, auto... values)
 {
@@ -91,15 +85,17 @@ QByteArray argumentAfter(const QStringList& arguments, const QString& name, cons
     return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toUtf8() : otherwise;
 }
 
+// Some names hold a double quote and a control character, two are the same, one is a bot; the
+// players' addresses are of the documentation's own range, which nothing is ever sent to.
 QList<Player> inventPlayers(int count)
 {
     const QByteArrayList names{"Scout", "Sniper \"Ace\"\x01", "BOT Hank", "Scout"};
     QList<Player> players;
     for (int i = 0; i < count; ++i) {
         const QByteArray name = i < names.size() ? names.at(i) : "Medic " + QByteArray::number(i + 1);
-        players.append(
-            {name, 101 + i, name.startsWith("BOT") ? "BOT" : "STEAM_0:1:" + QByteArray::number(20481001 + 7919 * i),
-                10 - 3 * i, 60 * (i + 1)});
+        const bool bot = name.startsWith("BOT");
+        players.append({name, 101 + i, bot ? "BOT" : "STEAM_0:1:" + QByteArray::number(20481001 + 7919 * i), 10 - 3 * i,
+            60 * (i + 1), bot ? QByteArray() : format("192.0.2.%d:27005", 11 + i % 200)});
     }
     return players;
 }
@@ -110,12 +106,11 @@ public:
     Server(const QStringList& arguments, const QByteArray& config)
         : ip(argumentAfter(arguments, "+ip", "127.0.0.1"))
         , port(argumentAfter(arguments, "-port", "27015").toUShort())
-        , map(argumentAfter(arguments, "+map", ""))
-        , maxPlayers(argumentAfter(arguments, "-maxplayers", "6").toInt())
         , replies(qgetenv("STANDIN_REPLIES"))
-        , players(inventPlayers(qEnvironmentVariable("STANDIN_PLAYERS", "2").toInt()))
+        , console(ip, port, argumentAfter(arguments, "+map", ""), argumentAfter(arguments, "-maxplayers", "6").toInt(),
+              inventPlayers(qEnvironmentVariable("STANDIN_PLAYERS", "2").toInt()))
     {
-        readConfig(config);
+        console.readConfig(config);
     }
 
     // The engine's words when the port is taken; a non-zero status.
@@ -139,7 +134,7 @@ public:
         const qint64 flood = qEnvironmentVariableIntValue("STANDIN_FLOOD");
         QElapsedTimer clock;
         clock.start();
-        for (qint64 printed = 0; !quitting && !deadline.hasExpired();) {
+        for (qint64 printed = 0; !console.quitting() && !deadline.hasExpired();) {
             QDeadlineTimer wake = flood ? std::min(deadline, QDeadlineTimer(5)) : deadline;
             for (const Later& packet : std::as_const(later))
                 wake = std::min(wake, packet.due);
@@ -193,20 +188,6 @@ private:
         return std::nullopt;
     }
 
-    // Reads the settings, all but those it keeps as they were.
-    void readConfig(const QByteArray& config, const QByteArrayList& kept = {})
-    {
-        for (const QByteArray& line : config.split('\n')) {
-            const QByteArray setting = line.trimmed();
-            const qsizetype blank = setting.indexOf(' ');
-            QByteArray value = setting.mid(blank + 1).trimmed();
-            if (value.startsWith('"') && value.endsWith('"') && value.size() > 1)
-                value = value.mid(1, value.size() - 2);
-            if (blank > 0 && !kept.contains(setting.left(blank)))
-                settings.insert(setting.left(blank), value);
-        }
-    }
-
     void answer(const QNetworkDatagram& datagram)
     {
         const QByteArray packet = datagram.data();
@@ -221,11 +202,11 @@ private:
             return send(payload.startsWith('U') ? header + 'A' + queryChallenge : playersReply(), datagram);
         // The engine reads a packet up to its first NUL, line break or FF byte.
         const QByteArray line = payload.split('\n').first().split('\0').first().split('\xff').first();
-        if (payload.startsWith(QByteArray("TSource Engine Query", 21)) && maxPlayers > 1)
+        if (payload.startsWith(QByteArray("TSource Engine Query", 21)) && console.maxPlayers() > 1)
             answerInfo(payload.mid(21), datagram);
-        else if (payload.startsWith('U') && maxPlayers > 1 && payload.mid(1) == queryChallenge)
+        else if (payload.startsWith('U') && console.maxPlayers() > 1 && payload.mid(1) == queryChallenge)
             send(playersReply(), datagram);
-        else if (payload.startsWith('U') && maxPlayers > 1)
+        else if (payload.startsWith('U') && console.maxPlayers() > 1)
             sendChallenge(header + 'A' + queryChallenge, datagram);
         else if (line.toLower() == "challenge rcon") {
             challenged.insert(datagram.senderAddress().toIPv4Address());
@@ -253,20 +234,22 @@ private:
 
     QByteArray infoReply() const
     {
-        return header + "I" + '\x30' + settings.value("hostname") + '\0' + map + '\0' + "tfc" + '\0' + "Team Fortress"
-            + '\0' + little(quint16(20)) + char(players.size()) + char(maxPlayers) + char(bots()) + "dl" + '\0' + '\1'
-            + "1.1.2.7/Stdio" + '\0' + '\x80' + little(port);
+        const QList<Player>& players = console.players();
+        return header + "I" + '\x30' + console.setting("hostname") + '\0' + console.map() + '\0' + "tfc" + '\0'
+            + "Team Fortress" + '\0' + little(quint16(20)) + char(players.size()) + char(console.maxPlayers())
+            + char(bots()) + "dl" + '\0' + '\1' + "1.1.2.7/Stdio" + '\0' + '\x80' + little(port);
     }
 
     QByteArray oldInfoReply() const
     {
-        return header + "m" + ip + ':' + QByteArray::number(port) + '\0' + settings.value("hostname") + '\0' + map
-            + '\0' + "tfc" + '\0' + "Team Fortress" + '\0' + char(players.size()) + char(maxPlayers) + '\x30' + "dl"
-            + '\0' + '\0' + '\1' + char(bots());
+        return header + "m" + ip + ':' + QByteArray::number(port) + '\0' + console.setting("hostname") + '\0'
+            + console.map() + '\0' + "tfc" + '\0' + "Team Fortress" + '\0' + char(console.players().size())
+            + char(console.maxPlayers()) + '\x30' + "dl" + '\0' + '\0' + '\1' + char(bots());
     }
 
     QByteArray playersReply() const
     {
+        const QList<Player>& players = console.players();
         QByteArray reply = header + 'D' + char(players.size());
         for (const Player& player : players)
             reply += char(&player - players.data()) + player.name + '\0' + little(qint32(player.frags))
@@ -276,7 +259,8 @@ private:
 
     int bots() const
     {
-        return int(std::count_if(players.begin(), players.end(), [](const Player& p) { return p.uniqueid == "BOT"; }));
+        const QList<Player>& players = console.players();
+        return int(std::count_if(players.begin(), players.end(), [](const Player& p) { return p.address.isEmpty(); }));
     }
 
     // Checks the challenge and the password as the engine does, then runs the command.
@@ -292,7 +276,7 @@ private:
             words.append(line.mid(at + quoted, (end < 0 ? line.size() : end) - at - quoted));
             at = end < 0 ? line.size() : end + 1;
         }
-        const QByteArray password = settings.value("rcon_password");
+        const QByteArray password = console.setting("rcon_password");
         const bool challengeKnown = challenged.contains(from.senderAddress().toIPv4Address());
         const bool right = challengeKnown && quint32(words.value(0).toLongLong()) == rconChallenge.toUInt();
         print((right && words.value(1) == password && !password.isEmpty() ? "Rcon from " : "Bad Rcon from ")
@@ -314,38 +298,10 @@ private:
     // characters, which is sent first when the print would not fit.
     void run(const QByteArray& command, const QNetworkDatagram& from)
     {
-        const QByteArrayList words = command.split(' ');
-        const QByteArray verb = words.first().toLower(), argument = words.value(1);
-        QByteArrayList prints;
-        const QByteArray exec = qgetenv("STANDIN_EXEC");
-        if (verb == "status")
-            prints = status();
-        else if (words.size() == 1 && settings.contains(verb))
-            prints.append("\"" + verb + "\" is \"" + settings.value(verb) + "\"\n");
-        else if (settings.contains(verb)) // only the first word is the value
-            settings.insert(verb, QByteArray(argument).replace('"', ""));
-        else if (verb == "exec" && argument == "server.cfg") {
-            QFile config(QStringLiteral("tfc/server.cfg"));
-            if (exec != "fails" && config.open(QIODevice::ReadOnly)) {
-                const QByteArrayList named = exec.mid(exec.indexOf(':') + 1).split(',');
-                readConfig(config.readAll(), named);
-                for (const QByteArray& name : named) {
-                    if (exec.startsWith("forgets:"))
-                        settings.remove(name);
-                }
-            } else
-                prints.append("couldn't exec server.cfg\n");
-        } else if (verb == "changelevel" && words.size() == 1)
-            prints.append("changelevel <levelname> : continue game on a new level\n");
-        else if (verb == "changelevel" && !QFile::exists(QStringLiteral("tfc/maps/%1.bsp").arg(argument)))
-            prints.append("changelevel failed: '" + argument + "' not found on server.\n");
-        else if (verb == "changelevel")
-            map = argument;
-        else if (verb == "kick" && argument == "#")
-            players.removeIf([&](const Player& player) { return player.userid == words.value(2).toInt(); });
-        else if (verb == "banid" && words.value(3) == "kick")
-            players.removeIf([&](const Player& player) { return player.uniqueid == words.value(2); });
-        quitting = (verb == "quit" || verb == "exit") && words.size() == 1;
+        QByteArray printedOnly;
+        const QByteArrayList prints = console.run(command, printedOnly);
+        const QByteArray verb = command.split(' ').first().toLower();
+        print(printedOnly);
         print(prints.join()); // the engine's console shows the output too
         QByteArrayList packets{QByteArray()};
         for (const QByteArray& text : std::as_const(prints)) {
@@ -376,23 +332,6 @@ private:
                 endless->at(0));
     }
 
-    QByteArrayList status() const
-    {
-        QByteArrayList prints{"hostname:  " + settings.value("hostname") + '\n',
-            "version :  48/1.1.2.7/Stdio 8684 secure  (20)\n", format("tcp/ip  :  %s:%d\n", ip.constData(), port),
-            "map     :  " + map + " at: 0 x, 0 y, 0 z\n",
-            format("players :  %d active (%d max)\n\n", int(players.size()), maxPlayers),
-            "#      name userid uniqueid frag time ping loss adr\n"};
-        for (const Player& player : players) {
-            const bool bot = player.uniqueid == "BOT";
-            prints << format("#%2d %8s %d %s", int(&player - players.data()) + 1, ('"' + player.name + '"').constData(),
-                player.userid, player.uniqueid.constData())
-                   << format(" %3d", player.frags) << format(" %02d:%02d", player.seconds / 60, player.seconds % 60)
-                   << format(" %4d  %3d", bot ? 0 : 50, 0) << (bot ? "\n" : " 127.0.0.1:27005\n");
-        }
-        return prints << format("%d users\n", int(players.size()));
-    }
-
     // A packet over 1400 bytes goes out in fragments of 1391, each with the split header.
     void send(const QByteArray& packet, const QNetworkDatagram& to)
     {
@@ -415,17 +354,13 @@ private:
 
     QByteArray ip;
     quint16 port;
-    QByteArray map;
-    int maxPlayers;
     QByteArray replies;
-    QList<Player> players;
-    QHash<QByteArray, QByteArray> settings;
+    GameConsole console;
     QSet<quint32> challenged;
     QList<Later> later;
     QUdpSocket socket;
     QUdpSocket decoy;
     qint32 sequence = 2;
-    bool quitting = false;
 };
 
 // Plays hlds_run: a parent that starts the server again when it quits, in the same process group.

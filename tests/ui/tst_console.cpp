@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTableWidget>
 
@@ -203,6 +204,39 @@ private Q_SLOTS:
             const QString start = count.section('=', 0, 0);
             QCOMPARE(start + '=' + QString::number(server->linesStartingWith(start.toUtf8())), count);
         }
+    }
+
+    // The output shows its last line as it opens and as each line comes, while the operator has
+    // not scrolled up (read from the scroll bar, as a screen reader reads it); scrolled up, it stays
+    // where it is; back at the end, or Ctrl+End, it follows again.
+    void followsTheEnd()
+    {
+        ProgramUnderTest program;
+        const QString log = program.path("server-console.log");
+        writeBytes(log, linesOf(expanded("line 1-1500")));
+        const StandIn server({{"log", log.toUtf8()}}, serverPort(program.folder));
+        writeBytes(program.path("tfc/server.cfg"), "rcon_password secret\r\n");
+        QWidget* console = program.open("ServerConsole");
+        auto* output = child<QPlainTextEdit>(console, "outputView");
+        const QScrollBar* bar = output->verticalScrollBar();
+        const auto replied = [&](const QString& command) {
+            operate(console, {"commandBox=" + command});
+            QTRY_VERIFY(shown(console, true).join('\n').contains("> " + command + "\n"));
+            QTRY_COMPARE(shown(console, true).last(), "(no reply)");
+        };
+        QTRY_VERIFY(shown(console, false).last().startsWith("Server IP address"));
+        QCOMPARE(bar->value(), bar->maximum());
+        replied("one");
+        QCOMPARE(bar->value(), bar->maximum());
+        output->verticalScrollBar()->setValue(bar->maximum() - 20);
+        const int held = bar->value();
+        replied("two");
+        QCOMPARE(bar->value(), held);
+        QTest::keyClick(output, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(bar->value(), bar->maximum());
+        replied("three");
+        QCOMPARE(bar->value(), bar->maximum());
+        program.forms->unloadAll();
     }
 
     // Every control named for a screen reader by its label, reached by Tab in order; the window
