@@ -215,6 +215,7 @@ void Form1::buildMenus()
         const char* caption;
         void (Form1::*handler)();
         bool enabled = true;
+        const char* shortcut = nullptr;
     };
     struct Menu {
         const char* name;
@@ -222,31 +223,32 @@ void Form1::buildMenus()
         std::initializer_list<Entry> entries;
     };
     // Open... has no action; Save As... has one but stays greyed; Stop and Restart are greyed while
-    // no server of this folder runs. Alt and a menu's underlined letter opens it; the entries have
-    // no shortcut keys.
+    // no server of this folder runs. Alt and a menu's underlined letter opens it, and an entry's
+    // underlined letter chooses it. The server's entries have the keys that start, stop and restart
+    // a program being run elsewhere on Linux desktops, which no box of the window takes.
     // clang-format off
     const std::initializer_list<Menu> menus{
         {"menuFile", "&File", {
-            {"menuOpenCfg", "Open...", nullptr, false},
-            {"menuSaveCfgAs", "Save As...", &Form1::menuSaveCfgAs_Click, false},
-            {"menuSaveDefault", "Default Settings", &Form1::menuSaveDefault_Click},
+            {"menuOpenCfg", "&Open...", nullptr, false},
+            {"menuSaveCfgAs", "Save &As...", &Form1::menuSaveCfgAs_Click, false},
+            {"menuSaveDefault", "&Default Settings", &Form1::menuSaveDefault_Click},
             {"blank", nullptr, nullptr},
-            {"menuExit", "Exit", &Form1::menuExit_Click}}},
+            {"menuExit", "E&xit", &Form1::menuExit_Click}}},
         {"menuOptions", "&Options", {
-            {"menuPhysics", "Game Physics", &Form1::menuPhysics_Click},
-            {"menuRestrictions", "Class Restriction", &Form1::menuRestrictions_Click},
-            {"menuDamage", "Team Damage Settings", &Form1::menuDamage_Click},
-            {"menuScoring", "Scoring and Team Settings", &Form1::menuScoring_Click},
-            {"menuCheats", "Cheats", &Form1::menuCheats_Click}}},
+            {"menuPhysics", "Game &Physics", &Form1::menuPhysics_Click},
+            {"menuRestrictions", "&Class Restriction", &Form1::menuRestrictions_Click},
+            {"menuDamage", "&Team Damage Settings", &Form1::menuDamage_Click},
+            {"menuScoring", "&Scoring and Team Settings", &Form1::menuScoring_Click},
+            {"menuCheats", "C&heats", &Form1::menuCheats_Click}}},
         {"menuServer", "&Server", {
-            {"menuStart", "Start Server", &Form1::Command2_Click},
-            {"menuStop", "Stop Server", &Form1::menuStop_Click},
-            {"menuRestart", "Restart Server", &Form1::menuRestart_Click},
+            {"menuStart", "&Start Server", &Form1::Command2_Click, true, "F5"},
+            {"menuStop", "S&top Server", &Form1::menuStop_Click, true, "Shift+F5"},
+            {"menuRestart", "&Restart Server", &Form1::menuRestart_Click, true, "Ctrl+Shift+F5"},
             {"blankServer", nullptr, nullptr},
-            {"menuConsole", "Server Console", &Form1::menuConsole_Click},
-            {"menuPort", "Server Port...", &Form1::menuPort_Click}}},
+            {"menuConsole", "Server &Console", &Form1::menuConsole_Click, true, "F12"},
+            {"menuPort", "Server &Port...", &Form1::menuPort_Click}}},
         {"menuHelp", "&Help", {
-            {"menuAbout", "About", &Form1::menuAbout_Click}}},
+            {"menuAbout", "&About", &Form1::menuAbout_Click}}},
     };
     // clang-format on
     for (const Menu& menu : menus) {
@@ -257,6 +259,8 @@ void Form1::buildMenus()
                 = entry.caption ? shown->addAction(QString::fromLatin1(entry.caption)) : shown->addSeparator();
             action->setObjectName(QLatin1StringView(entry.name));
             action->setEnabled(entry.enabled);
+            if (entry.shortcut)
+                action->setShortcut(QKeySequence(QLatin1StringView(entry.shortcut)));
             if (entry.handler)
                 connect(action, &QAction::triggered, this, entry.handler);
         }

@@ -170,8 +170,9 @@ private Q_SLOTS:
         for (const QAction* menu : main->menuBar()->actions()) {
             shown << menu->menu()->objectName() + "=" + menu->text();
             for (QAction* entry : menu->menu()->actions()) {
-                shown << entry->objectName() + "=" + entry->text() + (entry->isEnabled() ? "" : " (greyed)");
-                QVERIFY(entry->shortcut().isEmpty());
+                const QString shortcut = entry->shortcut().toString();
+                shown << entry->objectName() + "=" + entry->text() + (shortcut.isEmpty() ? "" : " [" + shortcut + "]")
+                        + (entry->isEnabled() ? "" : " (greyed)");
                 if (entry->objectName() == "menuExit")
                     continue;
                 entry->setEnabled(true);
@@ -186,14 +187,25 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(shown,
-            (QStringList{"menuFile=&File", "menuOpenCfg=Open... (greyed)",
-                "menuSaveCfgAs=Save As... (greyed) opens Form9", "menuSaveDefault=Default Settings opens Form4",
-                "blank=", "menuExit=Exit", "menuOptions=&Options", "menuPhysics=Game Physics opens Form6",
-                "menuRestrictions=Class Restriction opens Form2", "menuDamage=Team Damage Settings opens Form3",
-                "menuScoring=Scoring and Team Settings opens Form7", "menuCheats=Cheats opens Form5",
-                "menuServer=&Server", "menuStart=Start Server", "menuStop=Stop Server (greyed)",
-                "menuRestart=Restart Server (greyed)", "blankServer=", "menuConsole=Server Console opens ServerConsole",
-                "menuPort=Server Port... opens ServerPort", "menuHelp=&Help", "menuAbout=About opens Form8"}));
+            (QStringList{"menuFile=&File", "menuOpenCfg=&Open... (greyed)",
+                "menuSaveCfgAs=Save &As... (greyed) opens Form9", "menuSaveDefault=&Default Settings opens Form4",
+                "blank=", "menuExit=E&xit", "menuOptions=&Options", "menuPhysics=Game &Physics opens Form6",
+                "menuRestrictions=&Class Restriction opens Form2", "menuDamage=&Team Damage Settings opens Form3",
+                "menuScoring=&Scoring and Team Settings opens Form7", "menuCheats=C&heats opens Form5",
+                "menuServer=&Server", "menuStart=&Start Server [F5]", "menuStop=S&top Server [Shift+F5] (greyed)",
+                "menuRestart=&Restart Server [Ctrl+Shift+F5] (greyed)", "blankServer=",
+                "menuConsole=Server &Console [F12] opens ServerConsole", "menuPort=Server &Port... opens ServerPort",
+                "menuHelp=&Help", "menuAbout=&About opens Form8"}));
+        // Each entry's letter chooses it alone in its menu.
+        for (const QAction* menu : main->menuBar()->actions()) {
+            QStringList letters;
+            for (const QAction* entry : menu->menu()->actions()) {
+                if (!entry->isSeparator())
+                    letters << QKeySequence::mnemonic(entry->text()).toString();
+            }
+            QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+            QVERIFY(!letters.contains(QString()));
+        }
     }
 };
 
