@@ -277,6 +277,11 @@ void Form1::Form_Load()
     watch.begin(serverPort(forms.serverFolder()));
 }
 
+QRect Form1::statusLineArea() const
+{
+    return QRect(statusBar()->mapToGlobal(QPoint(0, 0)), statusBar()->size());
+}
+
 void Form1::showServerState()
 {
     findChild<QLabel*>(QStringLiteral("serverState"))->setText(watch.status());

@@ -33,6 +33,9 @@ public:
     void showRecord();
     MainWindowSwitches switches() const;
 
+    // Where the status line stands on the screen, which other windows must leave seen.
+    QRect statusLineArea() const;
+
     const ServerWatch& server() const { return watch; }
     ServerWatch& server() { return watch; }
 

@@ -10,9 +10,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTableWidget>
+#include <QTableView>
 
 using namespace std::chrono_literals;
 
@@ -56,23 +57,37 @@ QStringList shown(const QWidget* console, bool fromFirstCommand)
     return fromFirstCommand ? QStringList(first, lines.end()) : lines;
 }
 
+// The players table's rows as shown, in the order shown: the columns with a text, by blanks.
 QStringList playersIn(const QWidget* console)
 {
-    const auto* table = child<QTableWidget>(console, "playersTable");
+    const QAbstractItemModel* table = child<QTableView>(console, "playersTable")->model();
     QStringList rows;
-    for (int row = 0; row < table->rowCount(); ++row)
-        rows << QStringList{table->item(row, 0)->text(), table->item(row, 1)->text(), table->item(row, 2)->text()}.join(
-            ' ');
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList columns;
+        for (int column = 0; column < table->columnCount(); ++column)
+            columns << table->index(row, column).data().toString();
+        columns.removeAll(QString());
+        rows << columns.join(' ');
+    }
     return rows;
 }
 
-// The commands the stand-in ran, from the lines it printed after "Rcon from".
+// The row shown for a player's name, once the table shows one.
+int rowOf(const QWidget* console, const QString& name)
+{
+    const QAbstractItemModel* table = child<QTableView>(console, "playersTable")->model();
+    const QModelIndexList found = table->match(table->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+    return found.isEmpty() ? -1 : found.first().row();
+}
+
+// The commands the stand-in ran, from the lines it printed after "Rcon from", but `status`.
 QStringList received(const QByteArray& printed)
 {
     static const QRegularExpression command("(?:^|\n)Rcon from [^\n]*\nrcon \\d+ \"[^\"]*\" ([^\n]*)");
     QStringList commands;
     for (const QRegularExpressionMatch& match : command.globalMatch(QString::fromUtf8(printed)))
         commands << match.captured(1);
+    commands.removeAll("status"); // the console asks it by itself too
     return commands;
 }
 
@@ -140,6 +155,13 @@ private Q_SLOTS:
             if (what == "click") { // as soon as the operator can
                 QTRY_VERIFY_WITH_TIMEOUT(child(console, value)->isEnabled(), 2000);
                 click(console, value);
+            } else if (what == "details") {
+                const auto detailed = [console] {
+                    const QStringList rows = playersIn(console);
+                    return !rows.isEmpty()
+                        && rows.filter(QRegularExpression(" \\d+ (STEAM|BOT)")).size() == rows.size();
+                };
+                QTRY_VERIFY_WITH_TIMEOUT(detailed(), 5000);
             } else if (what == "greyed")
                 QVERIFY(!child(console, value)->isEnabled());
             else if (what == "key")
@@ -149,9 +171,8 @@ private Q_SLOTS:
             else if (what == "minutes")
                 program.number = value == "cancel" ? std::nullopt : std::optional(value.toInt());
             else if (what == "select") {
-                auto* table = child<QTableWidget>(console, "playersTable");
-                QTRY_VERIFY_WITH_TIMEOUT(!table->findItems(value, Qt::MatchExactly).isEmpty(), 2000);
-                table->selectRow(table->findItems(value, Qt::MatchExactly).first()->row());
+                QTRY_VERIFY_WITH_TIMEOUT(rowOf(console, value) >= 0, 5000);
+                child<QTableView>(console, "playersTable")->selectRow(rowOf(console, value));
             } else if (what == "other") {
                 RconClient other(server->address);
                 bool replied = false;
@@ -240,7 +261,7 @@ private Q_SLOTS:
     }
 
     // Every control named for a screen reader by its label, reached by Tab in order; the window
-    // resizable, and as large as it was left.
+    // resizable, and as large as it was left, where it was left.
     void reachableAndLabelled()
     {
         ProgramUnderTest program;
@@ -262,11 +283,22 @@ private Q_SLOTS:
         } while (control != child(console, "serverBox"));
         QCOMPARE(reached,
             QStringList({"serverBox: Server", "passwordBox: Password", "outputView: Output", "commandBox: Command",
-                "playersTable: Players on 127.0.0.1:" + QString::number(serverPort(program.folder)), "kickButton: Kick",
-                "banButton: Ban\u2026", "mapBox: Map", "changeMapButton: Change Map"}));
-        console->resize(900, 700);
+                "playersTable: Players on 127.0.0.1:" + QString::number(serverPort(program.folder))
+                    + " (user ids, pings and addresses need its password)",
+                "kickButton: Kick", "banButton: Ban\u2026", "mapBox: Map", "changeMapButton: Change Map"}));
+        // Where it was left, closed by Escape as by its close box; within the screen, whatever was kept.
+        const QRect left(30, 40, 700, 500);
+        console->setGeometry(left);
+        QTest::keyClick(console, Qt::Key_Escape);
+        QVERIFY(!program.forms->loaded<ServerConsole>());
+        console = program.open("ServerConsole");
+        QCOMPARE(console->geometry(), left);
         console->close();
-        QCOMPARE(program.open("ServerConsole")->size(), QSize(900, 700));
+        QWidget offScreen;
+        offScreen.setGeometry(-500, 5000, 700, 300);
+        setConsoleGeometry(program.folder, offScreen.saveGeometry());
+        console = program.open("ServerConsole");
+        QTRY_VERIFY(console->screen()->availableGeometry().contains(console->frameGeometry()));
         program.forms->unloadAll();
     }
 };
