@@ -230,7 +230,6 @@ void ServerConsole::buildControls()
     connect(banButton, &QPushButton::clicked, this, &ServerConsole::ban);
     connect(changeMapButton, &QPushButton::clicked, this, &ServerConsole::changeMap);
     connect(mapBox, &QLineEdit::returnPressed, this, &ServerConsole::changeMap);
-    mapBox->installEventFilter(this);
 }
 
 // The output follows its end, as a terminal does, while the operator has not scrolled up: the view
@@ -266,6 +265,7 @@ void ServerConsole::Form_Load()
         completer->setCaseSensitivity(Qt::CaseInsensitive);
         completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
         mapBox->setCompleter(completer);
+        completer->popup()->installEventFilter(this); // before the completer's own: Enter is ours
     }
     commandBox->setFocus();
     findServerAddress(ours, this, [this, ours](const Result<ServerAddress>& server) {
@@ -320,8 +320,7 @@ void ServerConsole::placeWindow()
 // maps open takes the map chosen there, or the first, and changes to it.
 bool ServerConsole::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == mapBox && event->type() == QEvent::KeyPress && mapBox->completer()
-        && mapBox->completer()->popup()->isVisible()) {
+    if (mapBox->completer() && watched == mapBox->completer()->popup() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             takeMap();

@@ -155,6 +155,11 @@ private Q_SLOTS:
             if (what == "click") { // as soon as the operator can
                 QTRY_VERIFY_WITH_TIMEOUT(child(console, value)->isEnabled(), 2000);
                 click(console, value);
+            } else if (what == "type") { // keys only, no Enter: "type=mapBox:we"
+                QTest::keyClicks(child(console, value.section(':', 0, 0)), value.section(':', 1));
+            } else if (what == "press") { // where the keyboard goes: an open list, else the control with the focus
+                QWidget* target = QApplication::activePopupWidget();
+                QTest::keyClick(target ? target : QApplication::focusWidget(), Qt::Key_Return);
             } else if (what == "details") {
                 const auto detailed = [console] {
                     const QStringList rows = playersIn(console);
