@@ -50,6 +50,10 @@ BanDialog::BanDialog(const QString& question, std::function<QString(int minutes)
     question_->setText(question);
     kept_->setText(kept);
     auto* layout = new QVBoxLayout(this);
+    // As wide as a few lines of text need, and as tall as the wrapped lines then are.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    for (QLabel* label : {question_, commands_, kept_})
+        label->setFixedWidth(fontMetrics().averageCharWidth() * 60);
     layout->addWidget(question_);
     for (const Length& length : lengths) {
         auto* choice = new QRadioButton(QString::fromUtf8(length.caption), this);

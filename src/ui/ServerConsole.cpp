@@ -20,6 +20,7 @@
 #include "ui/WindowPlace.h"
 
 #include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
 #include <QGuiApplication>
@@ -42,7 +43,7 @@ namespace {
 constexpr int mostLines = 10000;
 constexpr qsizetype mostHistory = 100;
 constexpr qsizetype mostAddresses = 20;
-constexpr QSize firstSize{760, 520};
+constexpr QSize firstSize{760, 560};
 // Details of the players are asked at least this long apart when nothing calls for them, and a
 // choice of a player asks again only when they are older than this.
 constexpr std::chrono::milliseconds statusEvery{30000};
@@ -124,10 +125,11 @@ ServerConsole::~ServerConsole()
     setConsoleGeometry(serverFolder, saveGeometry());
 }
 
+// A dialog's own close would reject it, and a rejected one only hides: the console closes.
 void ServerConsole::closeEvent(QCloseEvent* event)
 {
     setConsoleGeometry(serverFolder, saveGeometry());
-    QDialog::closeEvent(event);
+    event->accept();
 }
 
 // Escape closes the console as its close box does.
@@ -198,25 +200,23 @@ void ServerConsole::buildControls()
     output->addWidget(labelFor(outputView, "outputLabel", "&Output"));
     output->addWidget(outputView);
     output->addLayout(command);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(kickButton);
-    buttons->addWidget(banButton);
-    auto* map = new QHBoxLayout;
-    map->addWidget(labelFor(mapBox, "mapLabel", "&Map"));
-    map->addWidget(mapBox);
-    map->addWidget(changeMapButton);
+    // The players below the output, the whole width for their eight columns.
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(kickButton);
+    actions->addWidget(banButton);
+    actions->addStretch(1);
+    actions->addWidget(labelFor(mapBox, "mapLabel", "&Map"));
+    actions->addWidget(mapBox);
+    actions->addWidget(changeMapButton);
     auto* playersArea = new QVBoxLayout;
     playersLabel = labelFor(playersTable, "playersLabel", "P&layers");
     playersArea->addWidget(playersLabel);
     playersArea->addWidget(playersTable);
-    playersArea->addLayout(buttons);
-    playersArea->addLayout(map);
-    auto* middle = new QHBoxLayout;
-    middle->addLayout(output, 3);
-    middle->addLayout(playersArea, 1);
+    playersArea->addLayout(actions);
     auto* whole = new QVBoxLayout(this);
     whole->addLayout(top);
-    whole->addLayout(middle);
+    whole->addLayout(output, 3);
+    whole->addLayout(playersArea, 2);
 
     const QList<QWidget*> tabOrder{
         serverBox, passwordBox, outputView, commandBox, playersTable, kickButton, banButton, mapBox, changeMapButton};
@@ -290,29 +290,37 @@ void ServerConsole::showLines(const QStringList& lines)
 // the program places its windows (under Wayland the compositor does).
 void ServerConsole::placeWindow()
 {
-    const QRect available = screen()->availableGeometry();
-    if (restoreGeometry(consoleGeometry(serverFolder))) {
-        // Frame and all within the screen as it is now, once the frame is known.
-        onFirstExposure(this, [this, available] {
-            const QRect frame = frameGeometry();
-            const QRect within = clampedTo(frame, available);
-            if (within != frame)
-                setGeometry(QRect(geometry().topLeft() + (within.topLeft() - frame.topLeft()),
-                    size() - (frame.size() - within.size())));
-        });
-        return;
-    }
-    resize(firstSize);
+    const bool restored = restoreGeometry(consoleGeometry(serverFolder));
+    if (!restored)
+        resize(firstSize);
     const Form1* main = forms.loaded<Form1>();
-    if (!main || !main->isVisible() || QGuiApplication::platformName() == QLatin1StringView("wayland")) {
+    const bool besideMain
+        = !restored && main && main->isVisible() && QGuiApplication::platformName() != QLatin1StringView("wayland");
+    if (!restored && !besideMain) {
         centreOnScreen(this);
         return;
     }
-    const QMargins frame(main->geometry().left() - main->frameGeometry().left(),
-        main->geometry().top() - main->frameGeometry().top(), main->frameGeometry().right() - main->geometry().right(),
-        main->frameGeometry().bottom() - main->geometry().bottom());
-    const QRect outer = placeBeside(main->frameGeometry(), main->statusLineArea(), size().grownBy(frame), available);
-    setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size()));
+    ensurePolished();
+    layout()->activate();
+    const QMargins frame = frameToCome(this).value_or(QMargins());
+    placeFramed(frame, besideMain);
+    // Where the window manager frames it otherwise than it said, it is placed again.
+    onFirstExposure(this, [this, frame, besideMain] {
+        if (frameOf(this) != frame)
+            placeFramed(frameOf(this), besideMain);
+    });
+}
+
+// Beside the main window, or where it was left, frame and all within the screen as it is now.
+void ServerConsole::placeFramed(const QMargins& frame, bool besideMain)
+{
+    const QRect available = screen()->availableGeometry();
+    const QRect outer(geometry().topLeft() - QPoint(frame.left(), frame.top()), size().grownBy(frame));
+    const Form1* main = forms.loaded<Form1>();
+    const QRect placed = besideMain && main ? placeBeside(main->frameGeometry(), main->statusLineArea(), outer.size(),
+                             minimumSizeHint().grownBy(frame), available)
+                                            : clampedTo(outer, available);
+    setGeometry(placed.marginsRemoved(frame));
 }
 
 // Up and Down walk the commands sent before, as a shell does. Ctrl+End goes to the very end of the

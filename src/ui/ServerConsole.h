@@ -83,6 +83,7 @@ private:
     void showFailed(const RconRequest& reply, const Sent& how);
     void tookPassword(const RconRequest& reply);
     void placeWindow();
+    void placeFramed(const QMargins& frame, bool besideMain);
     void useServer(const FoundServer& server);
     std::optional<QByteArray> passwordOf(const FoundServer& server) const;
     void askPlayers();
