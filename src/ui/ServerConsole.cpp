@@ -1,5 +1,6 @@
 #include "ui/ServerConsole.h"
 
+#include "formats/BanFiles.h"
 #include "formats/ConsoleText.h"
 #include "formats/ServerCfg.h"
 #include "formats/TextLines.h"
@@ -34,6 +35,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QUdpSocket>
 
 #include <algorithm>
 
@@ -48,9 +50,6 @@ constexpr QSize firstSize{760, 560};
 // choice of a player asks again only when they are older than this.
 constexpr std::chrono::milliseconds statusEvery{30000};
 constexpr qint64 freshStatusMs = 5000;
-
-// Players whose unique id no ban can hold.
-const QByteArrayList unbannable{"BOT", "STEAM_ID_LAN"};
 
 // A label that names its control, for Alt and its underlined letter and for a screen reader,
 // which some controls (a list's box, a table) would otherwise name by what they show.
@@ -733,30 +732,97 @@ void ServerConsole::kick()
     });
 }
 
-// A ban holds the player's unique id for the minutes asked, and is written to the server's list so
-// that it outlasts a restart.
+// A ban holds the player's unique id; a player without one, the address the player plays from.
+// Asked first for how long, it is kept in the server's file when it is for good and the server is
+// this folder's.
 void ServerConsole::ban()
 {
     withSelectedPlayer([this](const FoundServer& server, const StatusPlayer& player) {
-        if (unbannable.contains(player.uniqueid)) {
-            showFailure(QStringLiteral("\"%1\" has no unique id that a ban can hold (%2): the player can be kicked, "
-                                       "not banned by id.")
-                            .arg(nameOf(player.name), QString::fromLatin1(player.uniqueid)));
+        const std::variant<BanTarget, QString> target = banTargetOf(server, player);
+        if (const auto* refusal = std::get_if<QString>(&target)) {
+            showFailure(*refusal);
             return;
         }
-        const auto commandsFor = [&player](int minutes) {
-            return QStringLiteral("banid %1 %2 kick").arg(minutes).arg(QString::fromLatin1(player.uniqueid));
+        const BanTarget& ban = std::get<BanTarget>(target);
+        const bool ours = isOurs(server.address);
+        const auto commandsFor = [&ban, &player](int minutes) {
+            return ban.list == BanList::Ids
+                ? QStringLiteral("banid %1 %2 kick").arg(minutes).arg(QString::fromLatin1(ban.entry))
+                : QStringLiteral("addip %1 %2, then kick # %3 if %4 is still on the server")
+                      .arg(minutes)
+                      .arg(QString::fromLatin1(ban.entry))
+                      .arg(player.userid)
+                      .arg(nameOf(player.name));
         };
+        const QString kept = ours
+            ? QStringLiteral("A timed ban ends when it runs out or when the server restarts, whichever comes first; "
+                             "only a permanent ban is kept in %1.")
+                  .arg(banFileName(ban.list))
+            : QStringLiteral("A timed ban ends when it runs out or when the server restarts, whichever comes first; "
+                             "Quillmont keeps no ban in the files of a server on another computer.");
         const std::optional<int> minutes = askBanLength(QStringLiteral("For how long is %1 to be banned from %2?")
                                                             .arg(playerInWords(player), server.address.text()),
-            commandsFor,
-            QStringLiteral(
-                "A timed ban ends when it runs out or when the server restarts, whichever comes first; only a "
-                "permanent ban is kept in tfc/banned.cfg."));
-        if (!minutes)
-            return;
-        sendTo(server, {.command = commandsFor(*minutes).toUtf8()});
+            commandsFor, kept);
+        if (minutes)
+            sendBan(server, player, ban, *minutes);
     });
+}
+
+// The id or address a ban can hold for a player, or why there is none.
+std::variant<ServerConsole::BanTarget, QString> ServerConsole::banTargetOf(
+    const FoundServer& server, const StatusPlayer& player) const
+{
+    if (isUniqueId(player.uniqueid))
+        return BanTarget{BanList::Ids, printedId(player.uniqueid)};
+    if (player.address.isEmpty())
+        return QStringLiteral("%1 has no unique id that a ban can hold (%2), and no address: the player can be "
+                              "kicked, not banned.")
+            .arg(playerInWords(player), QString::fromLatin1(player.uniqueid));
+    const QByteArray address = player.address.left(player.address.indexOf(':'));
+    if (address == addressSeenBy(server.address))
+        return QStringLiteral("Banning %1 would lock Quillmont out of this server too.")
+            .arg(QString::fromLatin1(address));
+    if (const std::optional<QString> problem = banAddressProblem(address))
+        return QStringLiteral("%1 has no unique id that a ban can hold (%2), and cannot be banned by address: %3")
+            .arg(playerInWords(player), QString::fromLatin1(player.uniqueid), *problem);
+    return BanTarget{BanList::Addresses, address};
+}
+
+// The address the server sees Quillmont's packets come from: loopback's for a server on this
+// computer, else the one the system sends to it from.
+QByteArray ServerConsole::addressSeenBy(const ServerAddress& server)
+{
+    if (server.ip.isLoopback())
+        return QByteArrayLiteral("127.0.0.1");
+    QUdpSocket probe; // connecting a datagram socket sends nothing
+    probe.connectToHost(server.ip, server.port);
+    return probe.localAddress().toString().toLatin1();
+}
+
+// `writeid` and `writeip` would rewrite the server's ban file whole, dropping the operator's
+// comments and line ends: a permanent ban's line is added to it by Quillmont itself.
+void ServerConsole::sendBan(const FoundServer& server, const StatusPlayer& player, const BanTarget& ban, int minutes)
+{
+    const QByteArray length = QByteArray::number(minutes);
+    if (ban.list == BanList::Ids) {
+        sendTo(server, {.command = "banid " + length + ' ' + ban.entry + " kick"});
+    } else {
+        sendTo(
+            server, {.command = "addip " + length + ' ' + ban.entry, .then = [this, server, player](const QByteArray&) {
+                         askStatus([this, server, player](const QList<StatusPlayer>& listed) {
+                             if (std::any_of(listed.begin(), listed.end(),
+                                     [&](const StatusPlayer& still) { return still.userid == player.userid; }))
+                                 sendTo(server, {.command = "kick # " + QByteArray::number(player.userid)});
+                         });
+                     }});
+    }
+    if (minutes != 0 || !isOurs(server.address))
+        return;
+    const SaveOutcome outcome = addPermanentBan(serverFolder, ban.list, ban.entry, forms.fileEncoding());
+    if (const Failure* failure = failureOf(outcome))
+        showFailure(failure->message);
+    else if (const std::optional<QString>& notDurable = std::get<Saved>(outcome).notDurable)
+        showFailure(*notDurable);
 }
 
 // The map chosen in Map's list of maps, or the first there when none is.

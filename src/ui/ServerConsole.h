@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/BanFiles.h"
 #include "launch/ConsoleEcho.h"
 #include "remote/RemoteFailure.h"
 #include "remote/ServerAddress.h"
@@ -18,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 class Forms;
 class LogFollower;
@@ -65,6 +67,11 @@ private:
         QString text;
         bool operator==(const FoundServer&) const = default;
     };
+    // What a ban holds: a unique id, or an address.
+    struct BanTarget {
+        BanList list;
+        QByteArray entry;
+    };
     // How a command went out: to this folder's server, and with its password.
     struct Sent {
         bool ours;
@@ -96,6 +103,9 @@ private:
     void withSelectedPlayer(const std::function<void(const FoundServer&, const StatusPlayer&)>& act);
     void kick();
     void ban();
+    std::variant<BanTarget, QString> banTargetOf(const FoundServer& server, const StatusPlayer& player) const;
+    static QByteArray addressSeenBy(const ServerAddress& server);
+    void sendBan(const FoundServer& server, const StatusPlayer& player, const BanTarget& ban, int minutes);
     void takeMap();
     void changeMap();
     quint16 ourPort() const;

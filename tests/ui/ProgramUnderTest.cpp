@@ -53,7 +53,7 @@ ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
         return box.icon() == QMessageBox::Question ? answer : QMessageBox::Ok;
     });
     interceptBanLengthsForTests([this](const BanDialog& dialog) {
-        messages.append("Ban: " + dialog.texts().join(" | "));
+        messages.append("Ban: " + dialog.texts().join(" / "));
         return number;
     });
 }

@@ -132,6 +132,10 @@ private Q_SLOTS:
             writeBytes(log, linesOf(expanded(textOf(given, "log"))));
         if (given.contains("history"))
             setConsoleHistory(program.folder, listOf(given, "history"));
+        for (const QByteArray& file : given.value("files").split('|')) {
+            if (!file.isEmpty())
+                writeBytes(program.path(file.left(file.indexOf('='))), file.mid(file.indexOf('=') + 1));
+        }
         const QByteArray runs = given.value("server", "ours");
         Case serves = given;
         if (runs == "ours")
@@ -220,6 +224,11 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(settings.fileName()) || !readBytes(settings.fileName()).contains("secret"));
         QCOMPARE(statesOf(console, placed(textOf(given, "states")).split('|', Qt::SkipEmptyParts)),
             placed(textOf(given, "states")).split('|', Qt::SkipEmptyParts));
+        for (const QByteArray& file : given.value("leaves").split('|')) {
+            const QString path = program.path(file.left(file.indexOf('=')));
+            if (!file.isEmpty())
+                QTRY_COMPARE(QFileInfo::exists(path) ? readBytes(path) : "none", file.mid(file.indexOf('=') + 1));
+        }
         if (!server)
             return;
         if (given.contains("received"))
