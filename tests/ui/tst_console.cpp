@@ -4,11 +4,13 @@
 #include "remote/RemoteTimings.h"
 #include "ui/FolderSettings.h"
 #include "ui/Form1.h"
+#include "ui/BanDialog.h"
 #include "ui/ServerConsole.h"
 
 #include <QAccessible>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -239,6 +241,31 @@ private Q_SLOTS:
             const QString start = count.section('=', 0, 0);
             QCOMPARE(start + '=' + QString::number(server->linesStartingWith(start.toUtf8())), count);
         }
+    }
+
+    // Each length the Ban dialog offers, chosen as the operator chooses it, and what it then sends.
+    void banLengths_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("minutes");
+        QTest::newRow("5 minutes") << "&5 minutes" << 5;
+        QTest::newRow("1 hour") << "1 &hour" << 60;
+        QTest::newRow("1 day") << "1 &day" << 1440;
+        QTest::newRow("1 week") << "1 &week" << 10080;
+        QTest::newRow("for good") << "&Permanently" << 0;
+    }
+
+    void banLengths()
+    {
+        QFETCH(QString, choice);
+        QFETCH(int, minutes);
+        BanDialog dialog("For how long?", [](int length) { return QString("banid %1 ID kick").arg(length); }, "");
+        for (QRadioButton* button : dialog.findChildren<QRadioButton*>()) {
+            if (button->text() == choice)
+                button->click();
+        }
+        QCOMPARE(dialog.minutes(), minutes);
+        QCOMPARE(dialog.texts().value(1), QString("Quillmont sends: banid %1 ID kick").arg(minutes));
     }
 
     // The output shows its last line as it opens and as each line comes, while the operator has
