@@ -47,6 +47,7 @@ private:
     void buildMenus();
     void takeBoxesOf(std::span<const TextField> fields);
     void loadSettingsFile();
+    bool settingsKept();
     void offerMaps();
     void showServerState();
     bool approveStart(bool restart);
@@ -81,4 +82,6 @@ private:
     // A start waits for the port to be asked, or for the running server to stop.
     bool startPending = false;
     bool restartPending = false;
+    // The operator has been asked about the settings and lets the program end.
+    bool leaving = false;
 };

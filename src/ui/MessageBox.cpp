@@ -32,6 +32,13 @@ bool askOperator(const QString& question)
     return show(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+QMessageBox::StandardButton askToSave(const QString& question)
+{
+    const QMessageBox::StandardButton answer
+        = show(QMessageBox::Question, question, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    return answer == QMessageBox::Save || answer == QMessageBox::Discard ? answer : QMessageBox::Cancel;
+}
+
 void interceptMessagesForTests(std::function<QMessageBox::StandardButton(QMessageBox&)> reader)
 {
     messageReader = std::move(reader);

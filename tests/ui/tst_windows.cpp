@@ -129,6 +129,9 @@ private Q_SLOTS:
                                      : showConfirmation(text);
         } else {
             QWidget* window = program.open(textOf(given, "form"));
+            if (given.contains("size")) // a window the screen of the tests is too small for at twice the scale
+                window->resize(
+                    given.value("size").split('x').first().toInt(), given.value("size").split('x').last().toInt());
             // With the players' details, once `status` has given them.
             const auto* players = window->findChild<QTableView*>("playersTable");
             QTRY_VERIFY(!server
