@@ -553,6 +553,17 @@ void Form1::menuConsole_Click()
     forms.show<ServerConsole>();
 }
 
+void Form1::portChanged(quint16 port)
+{
+    const std::optional<ServerRecord>& running = watch.record();
+    if (!watch.serverRuns() || !running || running->port == port)
+        return;
+    if (askOperator(QStringLiteral("The server runs on port %1. The new port takes effect when it is restarted. "
+                                   "Restart it now?")
+                        .arg(running->port)))
+        menuRestart_Click();
+}
+
 void Form1::menuPort_Click()
 {
     forms.show<ServerPort>();

@@ -33,6 +33,9 @@ public:
     void showRecord();
     MainWindowSwitches switches() const;
 
+    // A new server port was chosen: the server that runs keeps its own until it is restarted.
+    void portChanged(quint16 port);
+
     // Where the status line stands on the screen, which other windows must leave seen.
     QRect statusLineArea() const;
 
