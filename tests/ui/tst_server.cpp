@@ -172,9 +172,11 @@ private Q_SLOTS:
             2000);
         if (given.contains("never"))
             QCOMPARE(shown.filter(textOf(given, "never")), QStringList());
-        const QStringList logged
-            = QFileInfo::exists(log) ? QString::fromUtf8(readBytes(log)).split('\n') : QStringList();
-        QCOMPARE(logged.filter(QRegularExpression("^--- ")).size(), given.value("starts", "1").toInt());
+        const auto loggedLines
+            = [&log] { return QFileInfo::exists(log) ? QString::fromUtf8(readBytes(log)).split('\n') : QStringList(); };
+        QTRY_COMPARE_WITH_TIMEOUT(
+            loggedLines().filter(QRegularExpression("^--- ")).size(), given.value("starts", "1").toInt(), 3000);
+        const QStringList logged = loggedLines();
         const QString line = textOf(given, "logged").replace("<next port>", nextPort);
         if (!line.isEmpty())
             QCOMPARE(logged.filter(line.mid(line.startsWith('!'))).isEmpty(), line.startsWith('!'));
