@@ -40,6 +40,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so no link names them: Qt's platform plugins, and the fonts whose widths
 # the windows' layouts are made for.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2")
+# The symbols a control character in a player's name is shown by.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-symbola")
 set(CPACK_STRIP_FILES ON)
 # Debian wants 0755 directories whatever the umask of whoever builds the package.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -1,6 +1,8 @@
 # Shared by the scripts in this folder: the Debian packages Quillmont needs, and one build step.
 
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-liberation2)
+# Liberation's widths are those the windows are laid out for; Symbola draws the symbols that stand
+# for control characters in players' names.
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-liberation2 fonts-symbola)
 # The validators the install test runs on the desktop entry and the AppStream metadata, the X
 # The validators the install test runs on the desktop entry and the AppStream metadata, the X
 # server and window manager the centring test runs under, the session bus (dbus-daemon, with its

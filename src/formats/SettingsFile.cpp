@@ -169,10 +169,8 @@ QByteArray fieldText(const ServerSettings& settings, TextField field, TextEncodi
 
 } // namespace
 
-SaveOutcome writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding)
+QByteArray fullLayoutBytes(const ServerSettings& settings, TextEncoding encoding)
 {
-    if (auto refused = refuseUnwritable(path, settings, fullLayout, encoding))
-        return *refused;
     QByteArray contents;
     for (const FullLayoutLine& line : fullLayout) {
         if (line.written)
@@ -183,6 +181,14 @@ SaveOutcome writeFullLayout(const QString& path, const ServerSettings& settings,
             contents += numberForm(settings.team_damage_choice.at(std::size_t(line.choice)));
         contents += lineEnd;
     }
+    return contents;
+}
+
+SaveOutcome writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding)
+{
+    if (auto refused = refuseUnwritable(path, settings, fullLayout, encoding))
+        return *refused;
+    const QByteArray contents = fullLayoutBytes(settings, encoding);
     // Never a file that the next start would refuse to read.
     if (contents.size() > largestSettingsFile)
         return Failure::cannotWrite(path,

@@ -21,6 +21,8 @@ inline const QString defaultSettingsFile = QStringLiteral("tfc/default.tfc");
 
 // default.tfc: every setting, one per line, under section headers.
 [[nodiscard]] SaveOutcome writeFullLayout(const QString& path, const ServerSettings& settings, TextEncoding encoding);
+// The bytes writeFullLayout writes for the settings.
+QByteArray fullLayoutBytes(const ServerSettings& settings, TextEncoding encoding);
 
 // Reads a full-layout file into the record, and the character set it is in into `encoding`: all
 // of it, or on failure nothing at all.

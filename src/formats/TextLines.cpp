@@ -35,6 +35,39 @@ std::optional<Failure> readPlainFile(const QString& path, qint64 limit, QByteArr
     return std::nullopt;
 }
 
+std::optional<Failure> readServerFile(const QString& path, qint64 limit, const QString& kind, QByteArray& contents)
+{
+    contents.clear();
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    if (auto failure = readPlainFile(path, limit, contents))
+        return failure;
+    if (contents.size() > limit)
+        return Failure::cannotRead(
+            path, QStringLiteral("it is larger than %1 MiB, too large for %2.").arg(limit >> 20).arg(kind));
+    return std::nullopt;
+}
+
+QList<QByteArrayView> linesWithEnds(QByteArrayView bytes)
+{
+    QList<QByteArrayView> lines;
+    while (!bytes.isEmpty()) {
+        const qsizetype end = bytes.indexOf('\n');
+        const qsizetype length = end < 0 ? bytes.size() : end + 1;
+        lines.append(bytes.first(length));
+        bytes = bytes.sliced(length);
+    }
+    return lines;
+}
+
+QByteArrayView lineEndOf(QByteArrayView bytes)
+{
+    const qsizetype end = bytes.indexOf('\n');
+    if (end < 0)
+        return lineEnd;
+    return end > 0 && bytes[end - 1] == '\r' ? QByteArrayView("\r\n") : QByteArrayView("\n");
+}
+
 SafeSave::Contents contentsOf(const ServerSettings& settings)
 {
     return settings.rcon_password.isEmpty() ? SafeSave::Contents::Plain : SafeSave::Contents::Password;

@@ -23,6 +23,19 @@ QList<QByteArrayView> splitLines(QByteArrayView bytes);
 // never end: anything but a plain file is refused.
 [[nodiscard]] std::optional<Failure> readPlainFile(const QString& path, qint64 limit, QByteArray& contents);
 
+// Reads a file of the server's that the operator may not have made yet, and Quillmont makes at its
+// first save: a file that does not exist holds no bytes. One larger than `limit` is refused, named
+// as `kind` ("a map cycle").
+[[nodiscard]] std::optional<Failure> readServerFile(
+    const QString& path, qint64 limit, const QString& kind, QByteArray& contents);
+
+// The lines of a text as the game server reads them, each with its line end: a line ends at LF
+// alone, a CR before it being a blank; the last line may have none.
+QList<QByteArrayView> linesWithEnds(QByteArrayView bytes);
+
+// The line end a file uses, from its first line; CR LF, as Quillmont writes, in a file of one line.
+QByteArrayView lineEndOf(QByteArrayView bytes);
+
 bool holdsLineBreak(const QString& value);
 
 // Whether a character is a control character (00 to 1F, and 7F), and how messages name one: "a

@@ -4,12 +4,16 @@
 #include <QList>
 
 // A player as the remote console's `status` lists them: the name as the bytes the server printed,
-// the user id that `kick # ID` takes, and the unique id that a ban holds ("STEAM_0:1:1234", or
-// "BOT" and "STEAM_ID_LAN" for players that have none a ban could hold).
+// the user id that `kick # ID` takes, the unique id that a ban holds ("STEAM_0:1:1234", or "BOT",
+// "STEAM_ID_LAN" and the like for players that have none a ban could hold), the ping and the
+// packet loss, and the address and port the player plays from (none for a bot).
 struct StatusPlayer {
     QByteArray name;
     int userid = 0;
     QByteArray uniqueid;
+    int ping = 0;
+    int loss = 0;
+    QByteArray address;
 
     bool operator==(const StatusPlayer&) const = default;
 };

@@ -25,15 +25,6 @@
 
 namespace {
 
-// The frame around the window's client area, as the window system has it now.
-QMargins frameOf(const QWidget* window)
-{
-    const QRect frame = window->frameGeometry();
-    const QRect client = window->geometry();
-    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-        frame.bottom() - client.bottom()};
-}
-
 // Places the client area so that the given frame around it stands centred on the screen. The
 // client area is placed, not the frame: where Qt places a frame depends on the frame it knows of.
 void moveToCentre(QWidget* window, const QMargins& frame)
@@ -111,7 +102,16 @@ std::optional<QMargins> frameFromWindowManager(xcb_connection_t* x, QWidget* win
 }
 #endif
 
-// The frame the window will get when shown, where the window system tells it beforehand.
+} // namespace
+
+QMargins frameOf(const QWidget* window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+        frame.bottom() - client.bottom()};
+}
+
 std::optional<QMargins> frameToCome(QWidget* window)
 {
 #ifdef QUILLMONT_XCB
@@ -123,8 +123,6 @@ std::optional<QMargins> frameToCome(QWidget* window)
     Q_UNUSED(window);
     return std::nullopt;
 }
-
-} // namespace
 
 int centredOffset(double screenTwips, double windowTwips)
 {

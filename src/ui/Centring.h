@@ -1,6 +1,17 @@
 #pragma once
 
+#include <QMargins>
+
+#include <optional>
+
 class QWidget;
+
+// The frame around a window's client area, as the window system has it now.
+QMargins frameOf(const QWidget* window);
+
+// The frame a window will get when shown, where the window system tells it beforehand (X11's
+// window managers do, when asked).
+std::optional<QMargins> frameToCome(QWidget* window);
 
 // Where a window goes so that it stands centred in a screen, along one axis, in twips: the
 // screen's extent less the window's outer extent (frame and caption included), rounded to whole

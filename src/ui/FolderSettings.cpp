@@ -56,12 +56,12 @@ void setConsoleAddresses(const QString& serverFolder, const QStringList& address
     programSettings().setValue(keyOf(serverFolder, "consoleAddresses"), addresses);
 }
 
-QSize consoleSize(const QString& serverFolder)
+QByteArray consoleGeometry(const QString& serverFolder)
 {
-    return programSettings().value(keyOf(serverFolder, "consoleSize")).toSize();
+    return programSettings().value(keyOf(serverFolder, "consoleGeometry")).toByteArray();
 }
 
-void setConsoleSize(const QString& serverFolder, QSize size)
+void setConsoleGeometry(const QString& serverFolder, const QByteArray& geometry)
 {
-    programSettings().setValue(keyOf(serverFolder, "consoleSize"), size);
+    programSettings().setValue(keyOf(serverFolder, "consoleGeometry"), geometry);
 }

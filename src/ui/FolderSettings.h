@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QSize>
+#include <QByteArray>
 #include <QStringList>
 
 class QSettings;
@@ -16,10 +16,11 @@ quint16 serverPort(const QString& serverFolder);
 void setServerPort(const QString& serverFolder, quint16 port);
 
 // The server console's: the last commands sent, newest last; the server addresses used, newest
-// first (never a password); and the window's size (invalid until it has one).
+// first (never a password); and the window's size and place, as QWidget::saveGeometry gives
+// them (empty until it has them).
 QStringList consoleHistory(const QString& serverFolder);
 void setConsoleHistory(const QString& serverFolder, const QStringList& commands);
 QStringList consoleAddresses(const QString& serverFolder);
 void setConsoleAddresses(const QString& serverFolder, const QStringList& addresses);
-QSize consoleSize(const QString& serverFolder);
-void setConsoleSize(const QString& serverFolder, QSize size);
+QByteArray consoleGeometry(const QString& serverFolder);
+void setConsoleGeometry(const QString& serverFolder, const QByteArray& geometry);

@@ -277,6 +277,11 @@ void Form1::Form_Load()
     watch.begin(serverPort(forms.serverFolder()));
 }
 
+QRect Form1::statusLineArea() const
+{
+    return QRect(statusBar()->mapToGlobal(QPoint(0, 0)), statusBar()->size());
+}
+
 void Form1::showServerState()
 {
     findChild<QLabel*>(QStringLiteral("serverState"))->setText(watch.status());
@@ -313,9 +318,12 @@ void Form1::loadSettingsFile()
 {
     const std::optional<Failure> failure
         = readFullLayout(forms.inServerFolder(defaultSettingsFile), settings, forms.fileEncoding());
-    if (!failure)
+    if (!failure) {
+        forms.keepDefaults(fullLayoutBytes(settings, forms.fileEncoding()));
         return;
+    }
     applyFactorySettings(settings);
+    forms.keepDefaults(fullLayoutBytes(settings, forms.fileEncoding()));
     const QString message = failure->message
         + QStringLiteral("\n\nQuillmont is using its factory settings until you save new defaults "
                          "with File, Default Settings.");
@@ -360,8 +368,31 @@ MainWindowSwitches Form1::switches() const
 // Closing the main window ends the program, as the Exit button does, dialogs and all.
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (!settingsKept()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
+}
+
+// Whether the program may end: the settings it shows are default.tfc's, or the operator chose to
+// save them or not; no when the operator cancels, or saving fails.
+bool Form1::settingsKept()
+{
+    ServerSettings shown = settings;
+    takeTextBoxes(this, loadCaptions, shown);
+    if (leaving || fullLayoutBytes(shown, forms.fileEncoding()) == forms.defaultsKept())
+        return leaving = true;
+    switch (askToSave(QStringLiteral("Save these settings as the start-up settings in default.tfc?"))) {
+    case QMessageBox::Save:
+        takeMainScreenBoxes();
+        return leaving = forms.saveDefaults();
+    case QMessageBox::Discard:
+        return leaving = true;
+    default:
+        return false;
+    }
 }
 
 // Write Config: a server.cfg that cannot be written stops it before the text boxes reach the record.
@@ -522,6 +553,17 @@ void Form1::menuConsole_Click()
     forms.show<ServerConsole>();
 }
 
+void Form1::portChanged(quint16 port)
+{
+    const std::optional<ServerRecord>& running = watch.record();
+    if (!watch.serverRuns() || !running || running->port == port)
+        return;
+    if (askOperator(QStringLiteral("The server runs on port %1. The new port takes effect when it is restarted. "
+                                   "Restart it now?")
+                        .arg(running->port)))
+        menuRestart_Click();
+}
+
 void Form1::menuPort_Click()
 {
     forms.show<ServerPort>();
@@ -529,7 +571,8 @@ void Form1::menuPort_Click()
 
 void Form1::Command3_Click()
 {
-    QCoreApplication::quit();
+    if (settingsKept())
+        QCoreApplication::quit();
 }
 
 void Form1::menuSaveCfgAs_Click()
@@ -544,6 +587,8 @@ void Form1::menuSaveDefault_Click()
 
 void Form1::menuExit_Click()
 {
+    if (!settingsKept())
+        return;
     forms.unloadAll();
     QCoreApplication::quit();
 }

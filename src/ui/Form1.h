@@ -33,6 +33,12 @@ public:
     void showRecord();
     MainWindowSwitches switches() const;
 
+    // A new server port was chosen: the server that runs keeps its own until it is restarted.
+    void portChanged(quint16 port);
+
+    // Where the status line stands on the screen, which other windows must leave seen.
+    QRect statusLineArea() const;
+
     const ServerWatch& server() const { return watch; }
     ServerWatch& server() { return watch; }
 
@@ -44,6 +50,7 @@ private:
     void buildMenus();
     void takeBoxesOf(std::span<const TextField> fields);
     void loadSettingsFile();
+    bool settingsKept();
     void offerMaps();
     void showServerState();
     bool approveStart(bool restart);
@@ -78,4 +85,6 @@ private:
     // A start waits for the port to be asked, or for the running server to stop.
     bool startPending = false;
     bool restartPending = false;
+    // The operator has been asked about the settings and lets the program end.
+    bool leaving = false;
 };

@@ -61,8 +61,7 @@ void Form4::Command1_Click()
 {
     if (Form1* main = forms.loaded<Form1>())
         main->takeMainScreenBoxes();
-    if (forms.tellSaved(writeFullLayout(forms.inServerFolder(defaultSettingsFile), settings, forms.fileEncoding()),
-            QStringLiteral("DEFAULT.TFC file saved.")))
+    if (forms.saveDefaults())
         hide();
 }
 

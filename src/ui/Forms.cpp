@@ -1,5 +1,6 @@
 #include "ui/Forms.h"
 
+#include "formats/SettingsFile.h"
 #include "ui/MessageBox.h"
 
 #include <QEvent>
@@ -40,6 +41,15 @@ bool Forms::tellSaved(const SaveOutcome& outcome, const QString& confirmation)
     if (saved.notDurable)
         told << *saved.notDurable;
     told.size() == 1 ? showConfirmation(confirmation) : showFailure(told.join(QStringLiteral("\n\n")));
+    return true;
+}
+
+bool Forms::saveDefaults()
+{
+    if (!tellSaved(writeFullLayout(inServerFolder(defaultSettingsFile), settings_, fileEncoding_),
+            QStringLiteral("DEFAULT.TFC file saved.")))
+        return false;
+    keepDefaults(fullLayoutBytes(settings_, fileEncoding_));
     return true;
 }
 

@@ -35,6 +35,12 @@ public:
     // is told once per file while Quillmont runs: the operator may want it so. Whether it was saved.
     bool tellSaved(const SaveOutcome& outcome, const QString& confirmation);
 
+    // default.tfc's bytes as the settings were last read from it or saved to it.
+    const QByteArray& defaultsKept() const { return defaultsKept_; }
+    void keepDefaults(const QByteArray& bytes) { defaultsKept_ = bytes; }
+    // Saves the settings as default.tfc, as Default Settings' Save does, and tells how it went.
+    bool saveDefaults();
+
     template <typename F> F* show()
     {
         QPointer<QWidget>& slot = windows_.at(F::number - 1);
@@ -65,4 +71,5 @@ private:
     TextEncoding fileEncoding_ = platformEncoding();
     QSet<QString> toldReadable_;
     std::array<QPointer<QWidget>, 12> windows_;
+    QByteArray defaultsKept_;
 };

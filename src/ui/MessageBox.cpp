@@ -1,14 +1,10 @@
 #include "ui/MessageBox.h"
 
-#include <QInputDialog>
 #include <QLabel>
-
-#include <limits>
 
 namespace {
 
 std::function<QMessageBox::StandardButton(QMessageBox&)> messageReader;
-std::function<std::optional<int>(const QString&)> numberReader;
 
 QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)
 {
@@ -36,28 +32,14 @@ bool askOperator(const QString& question)
     return show(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+QMessageBox::StandardButton askToSave(const QString& question)
+{
+    const QMessageBox::StandardButton answer
+        = show(QMessageBox::Question, question, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    return answer == QMessageBox::Save || answer == QMessageBox::Discard ? answer : QMessageBox::Cancel;
+}
+
 void interceptMessagesForTests(std::function<QMessageBox::StandardButton(QMessageBox&)> reader)
 {
     messageReader = std::move(reader);
-}
-
-std::optional<int> askNumber(const QString& question, int lowest)
-{
-    if (numberReader)
-        return numberReader(question);
-    QInputDialog box;
-    box.setWindowTitle(QStringLiteral("Quillmont"));
-    box.setInputMode(QInputDialog::IntInput);
-    box.setIntRange(lowest, std::numeric_limits<int>::max());
-    box.setLabelText(question);
-    for (QLabel* label : box.findChildren<QLabel*>())
-        label->setTextFormat(Qt::PlainText);
-    if (box.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return box.intValue();
-}
-
-void interceptNumbersForTests(std::function<std::optional<int>(const QString& question)> reader)
-{
-    numberReader = std::move(reader);
 }

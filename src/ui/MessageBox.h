@@ -14,11 +14,10 @@ void showFailure(const QString& text);
 // Asks the operator a question with Yes and No; No is Escape's answer too.
 bool askOperator(const QString& question);
 
-// Asks for a whole number of at least `lowest`, in a box with OK and Cancel; nothing when the
-// operator cancels.
-std::optional<int> askNumber(const QString& question, int lowest);
+// Asks whether to save before something ends, with Save, Don't Save and Cancel; Cancel is
+// Escape's answer too.
+QMessageBox::StandardButton askToSave(const QString& question);
 
 // Tests take each box as it would be shown, and give the button the operator would press,
 // instead of a box that waits for a click; an empty function shows boxes again.
 void interceptMessagesForTests(std::function<QMessageBox::StandardButton(QMessageBox&)> reader);
-void interceptNumbersForTests(std::function<std::optional<int>(const QString& question)> reader);

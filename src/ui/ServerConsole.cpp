@@ -1,5 +1,6 @@
 #include "ui/ServerConsole.h"
 
+#include "formats/BanFiles.h"
 #include "formats/ConsoleText.h"
 #include "formats/ServerCfg.h"
 #include "formats/TextLines.h"
@@ -10,15 +11,22 @@
 #include "remote/RemoteTimings.h"
 #include "remote/RequestPackets.h"
 #include "remote/ServerQuery.h"
+#include "ui/BanDialog.h"
 #include "ui/Centring.h"
+#include "ui/FirstExposure.h"
 #include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
+#include "ui/WindowPlace.h"
 
+#include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -26,7 +34,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QTableView>
+#include <QUdpSocket>
 
 #include <algorithm>
 
@@ -36,10 +45,11 @@ namespace {
 constexpr int mostLines = 10000;
 constexpr qsizetype mostHistory = 100;
 constexpr qsizetype mostAddresses = 20;
-constexpr QSize firstSize{760, 520};
-
-// Players whose unique id no ban can hold.
-const QByteArrayList unbannable{"BOT", "STEAM_ID_LAN"};
+constexpr QSize firstSize{760, 560};
+// Details of the players are asked at least this long apart when nothing calls for them, and a
+// choice of a player asks again only when they are older than this.
+constexpr std::chrono::milliseconds statusEvery{30000};
+constexpr qint64 freshStatusMs = 5000;
 
 // A label that names its control, for Alt and its underlined letter and for a screen reader,
 // which some controls (a list's box, a table) would otherwise name by what they show.
@@ -65,20 +75,16 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption)
     return pushButton;
 }
 
-// "4:05", "1:02:03"
-QString timeConnected(float seconds)
-{
-    const int whole = int(seconds);
-    const QString minutesAndSeconds = QStringLiteral("%1:%2")
-                                          .arg(whole / 60 % 60, whole >= 3600 ? 2 : 1, 10, QLatin1Char('0'))
-                                          .arg(whole % 60, 2, 10, QLatin1Char('0'));
-    return whole >= 3600 ? QString::number(whole / 3600) + QLatin1Char(':') + minutesAndSeconds : minutesAndSeconds;
-}
-
 // The name as text; the bytes stay in the row, to be found again in `status`.
 QString nameOf(const QByteArray& name)
 {
-    return QString::fromUtf8(name);
+    return shownName(name);
+}
+
+// "NAME (user id N)"
+QString playerInWords(const StatusPlayer& player)
+{
+    return QStringLiteral("%1 (user id %2)").arg(nameOf(player.name)).arg(player.userid);
 }
 
 // A command that sets a password (rcon_password, sv_password, any variable whose name ends in
@@ -98,27 +104,37 @@ QStringList withoutPasswords(QStringList commands)
 } // namespace
 
 ServerConsole::ServerConsole(Forms& registry)
-    : QWidget(nullptr, Qt::Window)
+    : QDialog(nullptr, Qt::Window)
     , forms(registry)
     , serverFolder(registry.serverFolder())
 {
     setObjectName(QStringLiteral("ServerConsole"));
     setWindowTitle(QStringLiteral("Server Console"));
+    setSizeGripEnabled(true);
     buildControls();
     playersTimer.setInterval(remoteTimings().players);
     connect(&playersTimer, &QTimer::timeout, this, &ServerConsole::askPlayers);
+    statusTimer.setInterval(statusEvery);
+    connect(&statusTimer, &QTimer::timeout, this, [this] { askStatus(); });
 }
 
-// The size is kept when the window is closed, and when the program ends with it open.
+// The size and place are kept when the window is closed, and when the program ends with it open.
 ServerConsole::~ServerConsole()
 {
-    setConsoleSize(serverFolder, size());
+    setConsoleGeometry(serverFolder, saveGeometry());
 }
 
+// A dialog's own close would reject it, and a rejected one only hides: the console closes.
 void ServerConsole::closeEvent(QCloseEvent* event)
 {
-    setConsoleSize(serverFolder, size());
-    QWidget::closeEvent(event);
+    setConsoleGeometry(serverFolder, saveGeometry());
+    event->accept();
+}
+
+// Escape closes the console as its close box does.
+void ServerConsole::reject()
+{
+    close();
 }
 
 void ServerConsole::buildControls()
@@ -143,16 +159,28 @@ void ServerConsole::buildControls()
     followTheEnd();
     commandBox = named(new QLineEdit(this), "commandBox");
     commandBox->installEventFilter(this);
-    playersTable = named(new QTableWidget(0, 3, this), "playersTable");
-    playersTable->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Score"), QStringLiteral("Time")});
+    playersTable = named(new QTableView(this), "playersTable");
+    sortedPlayers.setSourceModel(&players);
+    sortedPlayers.setSortRole(Qt::UserRole);
+    playersTable->setModel(&sortedPlayers);
+    playersTable->setSortingEnabled(true);
+    playersTable->sortByColumn(-1, Qt::AscendingOrder); // the server's order until a column is chosen
     playersTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     playersTable->setSelectionMode(QAbstractItemView::SingleSelection);
     playersTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     playersTable->setTabKeyNavigation(false);
+    playersTable->setWordWrap(false);
     playersTable->verticalHeader()->hide();
-    playersTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    playersTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    playersTable->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    // One line of text a row, whatever the names hold.
+    playersTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    playersTable->verticalHeader()->setDefaultSectionSize(playersTable->fontMetrics().height() + 4);
+    playersTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    playersTable->horizontalHeader()->setSectionResizeMode(PlayersModel::Name, QHeaderView::Stretch);
+    connect(playersTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!playersTable->selectionModel()->selectedRows().isEmpty()
+            && (!statusAnswered.isValid() || statusAnswered.hasExpired(freshStatusMs)))
+            askStatus();
+    });
     kickButton = button(this, "kickButton", QStringLiteral("Kick"));
     banButton = button(this, "banButton", QStringLiteral("Ban\u2026"));
     mapBox = named(new QLineEdit(this), "mapBox");
@@ -171,25 +199,23 @@ void ServerConsole::buildControls()
     output->addWidget(labelFor(outputView, "outputLabel", "&Output"));
     output->addWidget(outputView);
     output->addLayout(command);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(kickButton);
-    buttons->addWidget(banButton);
-    auto* map = new QHBoxLayout;
-    map->addWidget(labelFor(mapBox, "mapLabel", "&Map"));
-    map->addWidget(mapBox);
-    map->addWidget(changeMapButton);
-    auto* players = new QVBoxLayout;
+    // The players below the output, the whole width for their eight columns.
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(kickButton);
+    actions->addWidget(banButton);
+    actions->addStretch(1);
+    actions->addWidget(labelFor(mapBox, "mapLabel", "&Map"));
+    actions->addWidget(mapBox);
+    actions->addWidget(changeMapButton);
+    auto* playersArea = new QVBoxLayout;
     playersLabel = labelFor(playersTable, "playersLabel", "P&layers");
-    players->addWidget(playersLabel);
-    players->addWidget(playersTable);
-    players->addLayout(buttons);
-    players->addLayout(map);
-    auto* middle = new QHBoxLayout;
-    middle->addLayout(output, 3);
-    middle->addLayout(players, 1);
+    playersArea->addWidget(playersLabel);
+    playersArea->addWidget(playersTable);
+    playersArea->addLayout(actions);
     auto* whole = new QVBoxLayout(this);
     whole->addLayout(top);
-    whole->addLayout(middle);
+    whole->addLayout(output, 3);
+    whole->addLayout(playersArea, 2);
 
     const QList<QWidget*> tabOrder{
         serverBox, passwordBox, outputView, commandBox, playersTable, kickButton, banButton, mapBox, changeMapButton};
@@ -202,6 +228,7 @@ void ServerConsole::buildControls()
     connect(kickButton, &QPushButton::clicked, this, &ServerConsole::kick);
     connect(banButton, &QPushButton::clicked, this, &ServerConsole::ban);
     connect(changeMapButton, &QPushButton::clicked, this, &ServerConsole::changeMap);
+    connect(mapBox, &QLineEdit::returnPressed, this, &ServerConsole::changeMap);
 }
 
 // The output follows its end, as a terminal does, while the operator has not scrolled up: the view
@@ -220,9 +247,7 @@ void ServerConsole::followTheEnd()
 void ServerConsole::Form_Load()
 {
     const QString& folder = serverFolder;
-    const QSize saved = consoleSize(folder);
-    resize(saved.isValid() ? saved : firstSize);
-    centreOnScreen(this);
+    placeWindow();
     const QString ours = QStringLiteral("127.0.0.1:%1").arg(ourPort());
     QStringList addresses = consoleAddresses(folder);
     addresses.removeAll(ours);
@@ -239,6 +264,7 @@ void ServerConsole::Form_Load()
         completer->setCaseSensitivity(Qt::CaseInsensitive);
         completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
         mapBox->setCompleter(completer);
+        completer->popup()->installEventFilter(this); // before the completer's own: Enter is ours
     }
     commandBox->setFocus();
     findServerAddress(ours, this, [this, ours](const Result<ServerAddress>& server) {
@@ -259,10 +285,56 @@ void ServerConsole::showLines(const QStringList& lines)
         outputView->appendPlainText(lines.join(QLatin1Char('\n')));
 }
 
+// Where it was left, within the screen as it is now; the first time, beside the main window where
+// the program places its windows (under Wayland the compositor does).
+void ServerConsole::placeWindow()
+{
+    const bool restored = restoreGeometry(consoleGeometry(serverFolder));
+    if (!restored)
+        resize(firstSize);
+    const Form1* main = forms.loaded<Form1>();
+    const bool besideMain
+        = !restored && main && main->isVisible() && QGuiApplication::platformName() != QLatin1StringView("wayland");
+    if (!restored && !besideMain) {
+        centreOnScreen(this);
+        return;
+    }
+    ensurePolished();
+    layout()->activate();
+    const QMargins frame = frameToCome(this).value_or(QMargins());
+    placeFramed(frame, besideMain);
+    // Where the window manager frames it otherwise than it said, it is placed again.
+    onFirstExposure(this, [this, frame, besideMain] {
+        if (frameOf(this) != frame)
+            placeFramed(frameOf(this), besideMain);
+    });
+}
+
+// Beside the main window, or where it was left, frame and all within the screen as it is now.
+void ServerConsole::placeFramed(const QMargins& frame, bool besideMain)
+{
+    const QRect available = screen()->availableGeometry();
+    const QRect outer(geometry().topLeft() - QPoint(frame.left(), frame.top()), size().grownBy(frame));
+    const Form1* main = forms.loaded<Form1>();
+    const QRect placed = besideMain && main ? placeBeside(main->frameGeometry(), main->statusLineArea(), outer.size(),
+                             minimumSizeHint().grownBy(frame), available)
+                                            : clampedTo(outer, available);
+    setGeometry(placed.marginsRemoved(frame));
+}
+
 // Up and Down walk the commands sent before, as a shell does. Ctrl+End goes to the very end of the
-// output, its last line whole, and the output follows its end again.
+// output, its last line whole, and the output follows its end again. Enter in Map with its list of
+// maps open takes the map chosen there, or the first, and changes to it.
 bool ServerConsole::eventFilter(QObject* watched, QEvent* event)
 {
+    if (mapBox->completer() && watched == mapBox->completer()->popup() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            takeMap();
+            changeMap();
+            return true;
+        }
+    }
     if (watched == outputView && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_End)) {
         outputView->moveCursor(QTextCursor::End);
@@ -276,7 +348,7 @@ bool ServerConsole::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QDialog::eventFilter(watched, event);
 }
 
 void ServerConsole::walkHistory(int step)
@@ -482,14 +554,110 @@ void ServerConsole::useServer(const FoundServer& server)
         return;
     const bool sameServer = playersOf && playersOf->address == server.address;
     playersOf = server;
-    playersLabel->setText(QStringLiteral("P&layers on %1").arg(server.address.text()));
-    playersTable->setAccessibleName(playersLabel->text().remove(QLatin1Char('&')));
+    sayWhatPlayersShow();
     offerPlayerActions();
     if (sameServer)
         return;
-    playersTable->setRowCount(0);
+    players.clear();
+    statusAnswered.invalidate();
     askPlayers();
     playersTimer.start();
+    statusTimer.start();
+}
+
+// The label names the server, and says when the table can show no more than the server query
+// gives.
+void ServerConsole::sayWhatPlayersShow()
+{
+    if (!playersOf)
+        return;
+    const bool detailsKnown = passwordOf(*playersOf).has_value();
+    playersLabel->setText(QStringLiteral("P&layers on %1").arg(playersOf->address.text())
+        + (detailsKnown ? QString() : QStringLiteral(" (user ids, pings and addresses need its password)")));
+    playersTable->setAccessibleName(playersLabel->text().remove(QLatin1Char('&')));
+}
+
+// The password for a server: this folder's own when Password is empty; else the one typed there,
+// while the Server box still names the server it was typed for.
+std::optional<QByteArray> ServerConsole::passwordOf(const FoundServer& server) const
+{
+    std::optional<QByteArray> password;
+    if (isOurs(server.address) && passwordBox->text().isEmpty())
+        password = folderPassword();
+    else if (!passwordBox->text().isEmpty() && passwordFor == server.text)
+        password = passwordBox->text().toUtf8();
+    return password && !password->isEmpty() ? password : std::nullopt;
+}
+
+// A server query costs the server nothing: it is asked every few seconds.
+void ServerConsole::askPlayers()
+{
+    if (!playersOf || askingPlayers)
+        return;
+    QueryRequest* request = askServerPlayers(playersOf->address, PacketShare::Other, this);
+    askingPlayers = request;
+    connect(request, &ServerRequest::finished, this, [this, request] {
+        askingPlayers.clear();
+        if (playersOf && request->server() == playersOf->address)
+            showPlayers(request->failure() ? QList<PlayerInfo>() : request->players());
+    });
+}
+
+void ServerConsole::showPlayers(const QList<PlayerInfo>& queried)
+{
+    const QModelIndexList selected = playersTable->selectionModel()->selectedRows();
+    const PlayersModel::Row chosen
+        = selected.isEmpty() ? PlayersModel::Row() : players.row(sortedPlayers.mapToSource(selected.first()).row());
+    if (players.setQueried(queried))
+        askStatus();
+    if (!selected.isEmpty())
+        selectPlayer(chosen.details, chosen.queried.name);
+}
+
+// The player chosen stays chosen as the table changes: by user id once `status` has given it,
+// else by name.
+void ServerConsole::selectPlayer(const std::optional<StatusPlayer>& details, const QByteArray& name)
+{
+    for (int row = 0; row < players.rowCount(); ++row) {
+        const PlayersModel::Row& player = players.row(row);
+        if (details && player.details ? player.details->userid == details->userid : player.queried.name == name) {
+            playersTable->selectRow(sortedPlayers.mapFromSource(players.index(row, 0)).row());
+            return;
+        }
+    }
+}
+
+// `status` goes out without a word in the output; the server's log shows it, and the console leaves
+// its echo there out too.
+void ServerConsole::askStatus(std::function<void(const QList<StatusPlayer>&)> then)
+{
+    sayWhatPlayersShow();
+    const std::optional<QByteArray> password = playersOf ? passwordOf(*playersOf) : std::nullopt;
+    if (!password || (askingStatus && !then))
+        return;
+    const FoundServer server = *playersOf;
+    const bool ours = isOurs(server.address);
+    askingStatus = true;
+    RconRequest* reply = rconFor(server.address).send(*password, "status");
+    if (ours)
+        echo.sent(QStringLiteral("status"));
+    connect(reply, &ServerRequest::finished, this, [this, reply, server, ours, then] {
+        askingStatus = false;
+        if (ours)
+            showLines(echo.replied(QStringLiteral("status"), reply->text()));
+        if (reply->failure()) {
+            if (then)
+                showFailure(reply->failure()->message);
+            return;
+        }
+        const QList<StatusPlayer> listed = playersInStatus(reply->output());
+        if (playersOf == server) {
+            players.setDetails(listed);
+            statusAnswered.start();
+        }
+        if (then)
+            then(listed);
+    });
 }
 
 // A password belongs to the address it was typed for.
@@ -509,92 +677,163 @@ void ServerConsole::offerPlayerActions()
     banButton->setEnabled(playersShown);
 }
 
-void ServerConsole::askPlayers()
-{
-    if (!playersOf || askingPlayers)
-        return;
-    QueryRequest* request = askServerPlayers(playersOf->address, PacketShare::Other, this);
-    askingPlayers = request;
-    connect(request, &ServerRequest::finished, this, [this, request] {
-        askingPlayers.clear();
-        if (playersOf && request->server() == playersOf->address)
-            showPlayers(request->failure() ? QList<PlayerInfo>() : request->players());
-    });
-}
-
-void ServerConsole::showPlayers(const QList<PlayerInfo>& players)
-{
-    const QByteArray selected = playersTable->currentItem() && playersTable->currentItem()->isSelected()
-        ? playersTable->item(playersTable->currentRow(), 0)->data(Qt::UserRole).toByteArray()
-        : QByteArray();
-    playersTable->setRowCount(int(players.size()));
-    for (int row = 0; row < players.size(); ++row) {
-        const PlayerInfo& player = players.at(row);
-        auto* name = new QTableWidgetItem(nameOf(player.name));
-        name->setData(Qt::UserRole, player.name);
-        playersTable->setItem(row, 0, name);
-        playersTable->setItem(row, 1, new QTableWidgetItem(QString::number(player.score)));
-        playersTable->setItem(row, 2, new QTableWidgetItem(timeConnected(player.seconds)));
-        for (int column : {1, 2})
-            playersTable->item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        if (!selected.isEmpty() && player.name == selected)
-            playersTable->selectRow(row);
-    }
-}
-
-// Kick and Ban act on the player by the user id that `status` gives for the selected name, byte
-// for byte; a name never goes into a command, since it may hold quotes.
+// Kick and Ban act on the player chosen as `status` lists them now: by the user id it gave before,
+// else by the name, byte for byte; a name never goes into a command, since it may hold quotes.
 void ServerConsole::withSelectedPlayer(const std::function<void(const FoundServer&, const StatusPlayer&)>& act)
 {
-    const QList<QTableWidgetItem*> selection = playersTable->selectedItems();
-    if (selection.isEmpty() || !playersOf) {
+    const QModelIndexList selected = playersTable->selectionModel()->selectedRows();
+    if (selected.isEmpty() || !playersOf) {
         showFailure(QStringLiteral("Select a player in Players first."));
         return;
     }
-    const QByteArray name = playersTable->item(selection.first()->row(), 0)->data(Qt::UserRole).toByteArray();
+    if (!passwordOf(*playersOf)) {
+        showFailure(QStringLiteral("Not sent: type the remote console password of the server %1 in Password.")
+                        .arg(playersOf->address.text()));
+        return;
+    }
+    const PlayersModel::Row chosen = players.row(sortedPlayers.mapToSource(selected.first()).row());
     const FoundServer server = *playersOf;
-    sendTo(server, {.command = "status", .then = [name, server, act](const QByteArray& output) {
-                        QList<StatusPlayer> matches = playersInStatus(output);
-                        matches.removeIf([&name](const StatusPlayer& player) { return player.name != name; });
-                        if (matches.isEmpty())
-                            showFailure(QStringLiteral("No player named \"%1\" is on the server now: nothing was sent.")
-                                            .arg(nameOf(name)));
-                        else if (matches.size() > 1)
-                            showFailure(
-                                QStringLiteral("%1 players are named \"%2\", and Quillmont cannot tell which one you "
-                                               "mean: nothing was sent.")
-                                    .arg(matches.size())
-                                    .arg(nameOf(name)));
-                        else
-                            act(server, matches.first());
-                    }});
+    askStatus([chosen, server, act](const QList<StatusPlayer>& listed) {
+        QList<StatusPlayer> matches = listed;
+        matches.removeIf([&](const StatusPlayer& player) {
+            return chosen.details ? player.userid != chosen.details->userid : player.name != chosen.queried.name;
+        });
+        if (matches.isEmpty())
+            showFailure(QStringLiteral("%1 is not on the server %2 now: nothing was sent.")
+                            .arg(nameOf(chosen.queried.name), server.address.text()));
+        else if (matches.size() > 1)
+            showFailure(QStringLiteral("%1 players are named \"%2\", and Quillmont cannot tell which one you "
+                                       "mean: nothing was sent.")
+                            .arg(matches.size())
+                            .arg(nameOf(chosen.queried.name)));
+        else
+            act(server, matches.first());
+    });
 }
 
+// The engine answers a kick with nothing, whether it found the player or not: the players are
+// asked again to tell.
 void ServerConsole::kick()
 {
     withSelectedPlayer([this](const FoundServer& server, const StatusPlayer& player) {
-        sendTo(server, {.command = "kick # " + QByteArray::number(player.userid)});
+        if (!askOperator(QStringLiteral("Kick %1 from %2?").arg(playerInWords(player), server.address.text())))
+            return;
+        sendTo(server,
+            {.command = "kick # " + QByteArray::number(player.userid),
+                .then = [this, server, player](const QByteArray&) {
+                    askPlayers();
+                    askStatus([server, player](const QList<StatusPlayer>& listed) {
+                        if (std::any_of(listed.begin(), listed.end(),
+                                [&](const StatusPlayer& still) { return still.userid == player.userid; }))
+                            showFailure(
+                                QStringLiteral("%1 is still on %2.").arg(playerInWords(player), server.address.text()));
+                    });
+                }});
     });
 }
 
-// A ban holds the player's unique id for the minutes asked, and is written to the server's list so
-// that it outlasts a restart.
+// A ban holds the player's unique id; a player without one, the address the player plays from.
+// Asked first for how long, it is kept in the server's file when it is for good and the server is
+// this folder's.
 void ServerConsole::ban()
 {
     withSelectedPlayer([this](const FoundServer& server, const StatusPlayer& player) {
-        if (unbannable.contains(player.uniqueid)) {
-            showFailure(QStringLiteral("\"%1\" has no unique id that a ban can hold (%2): the player can be kicked, "
-                                       "not banned by id.")
-                            .arg(nameOf(player.name), QString::fromLatin1(player.uniqueid)));
+        const std::variant<BanTarget, QString> target = banTargetOf(server, player);
+        if (const auto* refusal = std::get_if<QString>(&target)) {
+            showFailure(*refusal);
             return;
         }
-        const std::optional<int> minutes = askNumber(
-            QStringLiteral("Ban \"%1\" for how many minutes? 0 bans for good.").arg(nameOf(player.name)), 0);
-        if (!minutes)
-            return;
-        sendTo(server, {.command = "banid " + QByteArray::number(*minutes) + ' ' + player.uniqueid + " kick"});
-        sendTo(server, {.command = "writeid"});
+        const BanTarget& ban = std::get<BanTarget>(target);
+        const bool ours = isOurs(server.address);
+        const auto commandsFor = [&ban, &player](int minutes) {
+            return ban.list == BanList::Ids
+                ? QStringLiteral("banid %1 %2 kick").arg(minutes).arg(QString::fromLatin1(ban.entry))
+                : QStringLiteral("addip %1 %2, then kick # %3 if %4 is still on the server")
+                      .arg(minutes)
+                      .arg(QString::fromLatin1(ban.entry))
+                      .arg(player.userid)
+                      .arg(nameOf(player.name));
+        };
+        const QString kept = ours
+            ? QStringLiteral("A timed ban ends when it runs out or when the server restarts, whichever comes first; "
+                             "only a permanent ban is kept in %1.")
+                  .arg(banFileName(ban.list))
+            : QStringLiteral("A timed ban ends when it runs out or when the server restarts, whichever comes first; "
+                             "Quillmont keeps no ban in the files of a server on another computer.");
+        const std::optional<int> minutes = askBanLength(QStringLiteral("For how long is %1 to be banned from %2?")
+                                                            .arg(playerInWords(player), server.address.text()),
+            commandsFor, kept);
+        if (minutes)
+            sendBan(server, player, ban, *minutes);
     });
+}
+
+// The id or address a ban can hold for a player, or why there is none.
+std::variant<ServerConsole::BanTarget, QString> ServerConsole::banTargetOf(
+    const FoundServer& server, const StatusPlayer& player) const
+{
+    if (isUniqueId(player.uniqueid))
+        return BanTarget{BanList::Ids, printedId(player.uniqueid)};
+    if (player.address.isEmpty())
+        return QStringLiteral("%1 has no unique id that a ban can hold (%2), and no address: the player can be "
+                              "kicked, not banned.")
+            .arg(playerInWords(player), QString::fromLatin1(player.uniqueid));
+    const QByteArray address = player.address.left(player.address.indexOf(':'));
+    if (address == addressSeenBy(server.address))
+        return QStringLiteral("Banning %1 would lock Quillmont out of this server too.")
+            .arg(QString::fromLatin1(address));
+    if (const std::optional<QString> problem = banAddressProblem(address))
+        return QStringLiteral("%1 has no unique id that a ban can hold (%2), and cannot be banned by address: %3")
+            .arg(playerInWords(player), QString::fromLatin1(player.uniqueid), *problem);
+    return BanTarget{BanList::Addresses, address};
+}
+
+// The address the server sees Quillmont's packets come from: loopback's for a server on this
+// computer, else the one the system sends to it from.
+QByteArray ServerConsole::addressSeenBy(const ServerAddress& server)
+{
+    if (server.ip.isLoopback())
+        return QByteArrayLiteral("127.0.0.1");
+    QUdpSocket probe; // connecting a datagram socket sends nothing
+    probe.connectToHost(server.ip, server.port);
+    return probe.localAddress().toString().toLatin1();
+}
+
+// `writeid` and `writeip` would rewrite the server's ban file whole, dropping the operator's
+// comments and line ends: a permanent ban's line is added to it by Quillmont itself.
+void ServerConsole::sendBan(const FoundServer& server, const StatusPlayer& player, const BanTarget& ban, int minutes)
+{
+    const QByteArray length = QByteArray::number(minutes);
+    if (ban.list == BanList::Ids) {
+        sendTo(server, {.command = "banid " + length + ' ' + ban.entry + " kick"});
+    } else {
+        sendTo(
+            server, {.command = "addip " + length + ' ' + ban.entry, .then = [this, server, player](const QByteArray&) {
+                         askStatus([this, server, player](const QList<StatusPlayer>& listed) {
+                             if (std::any_of(listed.begin(), listed.end(),
+                                     [&](const StatusPlayer& still) { return still.userid == player.userid; }))
+                                 sendTo(server, {.command = "kick # " + QByteArray::number(player.userid)});
+                         });
+                     }});
+    }
+    if (minutes != 0 || !isOurs(server.address))
+        return;
+    const SaveOutcome outcome = addPermanentBan(serverFolder, ban.list, ban.entry, forms.fileEncoding());
+    if (const Failure* failure = failureOf(outcome))
+        showFailure(failure->message);
+    else if (const std::optional<QString>& notDurable = std::get<Saved>(outcome).notDurable)
+        showFailure(*notDurable);
+}
+
+// The map chosen in Map's list of maps, or the first there when none is.
+void ServerConsole::takeMap()
+{
+    QCompleter* completer = mapBox->completer();
+    const QModelIndex chosen = completer->popup()->currentIndex();
+    if (!chosen.isValid())
+        completer->setCurrentRow(0);
+    mapBox->setText(chosen.isValid() ? chosen.data().toString() : completer->currentCompletion());
+    completer->popup()->hide();
 }
 
 void ServerConsole::changeMap()

@@ -1,20 +1,25 @@
 #pragma once
 
+#include "formats/BanFiles.h"
 #include "launch/ConsoleEcho.h"
 #include "remote/RemoteFailure.h"
 #include "remote/ServerAddress.h"
 #include "remote/ServerReplies.h"
 #include "remote/StatusPlayers.h"
+#include "ui/PlayersModel.h"
 
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QSet>
+#include <QSortFilterProxyModel>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 class Forms;
 class LogFollower;
@@ -23,15 +28,16 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QueryRequest;
 class RconClient;
 class RconRequest;
 
 // Server Console: what this folder's server prints, as it prints it, and the remote console of
 // that server or any other: commands and their replies, the players with Kick and Ban, and map
-// changes. Unlike the dialogs it can be resized, and it keeps its size.
-class ServerConsole : public QWidget {
+// changes. Unlike the dialogs it can be resized, and it keeps its size and place. A dialog to a
+// screen reader, closed by Escape as by its close box.
+class ServerConsole : public QDialog {
 public:
     static constexpr int number = 12;
 
@@ -39,6 +45,8 @@ public:
     ~ServerConsole() override;
 
     void Form_Load();
+
+    void reject() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -59,6 +67,11 @@ private:
         QString text;
         bool operator==(const FoundServer&) const = default;
     };
+    // What a ban holds: a unique id, or an address.
+    struct BanTarget {
+        BanList list;
+        QByteArray entry;
+    };
     // How a command went out: to this folder's server, and with its password.
     struct Sent {
         bool ours;
@@ -76,14 +89,24 @@ private:
     void showReply(const RconRequest& reply, const Request& request, const Sent& how);
     void showFailed(const RconRequest& reply, const Sent& how);
     void tookPassword(const RconRequest& reply);
+    void placeWindow();
+    void placeFramed(const QMargins& frame, bool besideMain);
     void useServer(const FoundServer& server);
+    std::optional<QByteArray> passwordOf(const FoundServer& server) const;
     void askPlayers();
-    void showPlayers(const QList<PlayerInfo>& players);
+    void showPlayers(const QList<PlayerInfo>& queried);
+    void askStatus(std::function<void(const QList<StatusPlayer>&)> then = {});
+    void sayWhatPlayersShow();
+    void selectPlayer(const std::optional<StatusPlayer>& details, const QByteArray& name);
     void serverTextChanged(const QString& text);
     void offerPlayerActions();
     void withSelectedPlayer(const std::function<void(const FoundServer&, const StatusPlayer&)>& act);
     void kick();
     void ban();
+    std::variant<BanTarget, QString> banTargetOf(const FoundServer& server, const StatusPlayer& player) const;
+    static QByteArray addressSeenBy(const ServerAddress& server);
+    void sendBan(const FoundServer& server, const StatusPlayer& player, const BanTarget& ban, int minutes);
+    void takeMap();
     void changeMap();
     quint16 ourPort() const;
     bool isOurs(const ServerAddress& server) const;
@@ -98,7 +121,9 @@ private:
     QPlainTextEdit* outputView;
     bool followingEnd = true;
     QLineEdit* commandBox;
-    QTableWidget* playersTable;
+    QTableView* playersTable;
+    PlayersModel players;
+    QSortFilterProxyModel sortedPlayers;
     QLabel* playersLabel;
     QPushButton* kickButton;
     QPushButton* banButton;
@@ -117,6 +142,11 @@ private:
     std::optional<FoundServer> playersOf;
     QPointer<QueryRequest> askingPlayers;
     QTimer playersTimer;
+    // `status` prints into the server's log each time: it is asked when the players change, when one
+    // is chosen, and before Kick or Ban, and otherwise no more often than this timer says.
+    QTimer statusTimer;
+    QElapsedTimer statusAnswered;
+    bool askingStatus = false;
     QStringList history;
     qsizetype historyAt = 0;
     QString draft;

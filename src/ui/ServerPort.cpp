@@ -2,6 +2,7 @@
 
 #include "ui/Centring.h"
 #include "ui/FolderSettings.h"
+#include "ui/Form1.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 
@@ -70,6 +71,8 @@ void ServerPort::Command1_Click()
     }
     setServerPort(forms.serverFolder(), *port);
     unload();
+    if (Form1* main = forms.loaded<Form1>())
+        main->portChanged(*port);
 }
 
 // Cancel

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "formats/BanFiles.h"
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
@@ -660,9 +661,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("line");
-        QTest::newRow("plain file") << "file" << "two";
-        QTest::newRow("pipe") << "pipe" << "";
-        QTest::newRow("link to a log") << "link" << "";
+        QTest::newRow("plain file") << "file"
+                                    << "two";
+        QTest::newRow("pipe") << "pipe"
+                              << "";
+        QTest::newRow("link to a log") << "link"
+                                       << "";
     }
 
     void lastLineOfTheLog()
@@ -712,6 +716,97 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(
             shown, QString::fromUtf8(expected.data()).split(QRegularExpression("[|\\n]"), Qt::SkipEmptyParts), 10000);
         QCOMPARE_LT(kilobytesResident() - before, 64 * 1024);
+    }
+
+    // The ban lists' files read as the server runs them, and edited line by line: ban-files.txt.
+    void banFiles_data() { addCases("ban-files.txt"); }
+
+    void banFiles()
+    {
+        QFETCH(Case, given);
+        QTemporaryDir folder;
+        QDir().mkpath(folder.filePath("tfc"));
+        const BanList list = given.value("list") == "ids" ? BanList::Ids : BanList::Addresses;
+        const QString file = banFilePath(folder.path(), list);
+        const auto lf = [](QByteArray bytes) { return bytes.replace('|', '\n'); };
+        const QByteArray before
+            = given.contains("size") ? QByteArray(given.value("size").toInt(), 'x') : lf(given.value("file"));
+        if (given.contains("file") || given.contains("size"))
+            writeBytes(file, before);
+        if (given.value("obstacle") == "read-only")
+            makeReadOnly(file);
+        if (given.value("obstacle") == "folder")
+            QVERIFY(QDir().mkdir(file));
+        failSaveSteps(listOf(given, "fail"));
+        const QString message = given.contains("add")
+            ? messageOf(addPermanentBan(folder.path(), list, given.value("add"), TextEncoding::Utf8))
+            : messageOf(removePermanentBan(folder.path(), list, given.value("remove")));
+        QCOMPARE(message, textOf(given, "message").replace("<file>", file));
+        const QByteArray after = given.contains("written") ? lf(given.value("written")) : before;
+        QCOMPARE(QFileInfo(file).isFile() ? readBytes(file) : "none", after.isEmpty() ? "none" : after);
+        QCOMPARE(filesIn(folder.filePath("tfc")),
+            QFileInfo(file).isFile() ? QStringList{file.section('/', -1)} : QStringList());
+        if (given.contains("mode"))
+            QCOMPARE(modeOf(file), textOf(given, "mode"));
+        if (!given.contains("bans"))
+            return;
+        QStringList bans;
+        for (const BanEntry& ban : bansInFile(readBytes(file), list))
+            bans << ban.entry + ' ' + (ban.minutes ? QByteArray::number(ban.minutes) : "permanent");
+        QCOMPARE(bans, listOf(given, "bans"));
+    }
+
+    // Unique ids as the server reads and prints them, and which of them a ban can hold.
+    void banIds_data()
+    {
+        QTest::addColumn<QByteArray>("typed");
+        QTest::addColumn<QByteArray>("printed"); // "!" first: no unique id
+        const QList<std::pair<QByteArray, QByteArray>> ids{{"STEAM_0:1:2345", "STEAM_0:1:2345"},
+            {"STEAM_1:0:123", "STEAM_0:0:123"}, {"VALVE_0:0:007", "VALVE_0:0:7"}, {"STEAM_0:2:5", "STEAM_0:0:6"},
+            {"STEAM_0:1:4294967295", "STEAM_0:1:2147483647"}, {"STEAM_0:0:0", "!STEAM_ID_PENDING"},
+            {"STEAM_0:0:4294967296", "!STEAM_ID_PENDING"}, {"steam_0:1:2", "!STEAM_0:1:2"},
+            {"STEAM_0:1:2:3", "!STEAM_ID_PENDING"}, {"STEAM_0:1:-2", "!STEAM_ID_PENDING"},
+            {"STEAM_0:1:", "!STEAM_ID_PENDING"}, {"STEAM_ID_LAN", "!STEAM_ID_PENDING"},
+            {"STEAM_ID_PENDING", "!STEAM_ID_PENDING"}, {"VALVE_ID_LAN", "!VALVE_ID_PENDING"},
+            {"VALVE_ID_PENDING", "!VALVE_ID_PENDING"}, {"HLTV", "!VALVE_ID_PENDING"}, {"UNKNOWN", "!VALVE_ID_PENDING"},
+            {"BOT", "!VALVE_ID_PENDING"}, {"", "!VALVE_ID_PENDING"}};
+        for (const auto& [typed, printed] : ids)
+            QTest::newRow(typed.isEmpty() ? "empty" : typed.constData()) << typed << printed;
+    }
+
+    void banIds()
+    {
+        QFETCH(QByteArray, typed);
+        QFETCH(QByteArray, printed);
+        QCOMPARE((isUniqueId(typed) ? "" : "!") + printedId(typed), printed);
+    }
+
+    // Addresses a ban can hold, and why others are refused.
+    void banAddresses_data()
+    {
+        QTest::addColumn<QByteArray>("typed");
+        QTest::addColumn<QString>("refusal");
+        const QString notFour = " is no IPv4 address: a ban takes four numbers joined by dots, as 192.0.2.7.";
+        const QString notNumber = " is no number from 1 to 255 without leading zeros.";
+        const QString anyNumber = " is 0, which the server takes as any number: the ban would hold every address that "
+                                  "matches the other parts.";
+        const QList<std::pair<QByteArray, QString>> addresses{{"198.51.100.7", ""}, {"198.51.100.255", ""},
+            {"198.51.100", "198.51.100" + notFour}, {"198.51.100.7.1", "198.51.100.7.1" + notFour}, {"", notFour},
+            {"192.0.2.7", "The part 2 of 192.0.2.7" + anyNumber},
+            {"198.51.100.0", "The part 4 of 198.51.100.0" + anyNumber},
+            {"198.51.100.256", "The part 4 of 198.51.100.256" + notNumber},
+            {"198.51.100.07", "The part 4 of 198.51.100.07" + notNumber},
+            {"198.51.100.x", "The part 4 of 198.51.100.x" + notNumber},
+            {"198.51.100. 7", "The part 4 of 198.51.100. 7" + notNumber}};
+        for (const auto& [typed, refusal] : addresses)
+            QTest::newRow(typed.isEmpty() ? "empty" : typed.constData()) << typed << refusal;
+    }
+
+    void banAddresses()
+    {
+        QFETCH(QByteArray, typed);
+        QFETCH(QString, refusal);
+        QCOMPARE(banAddressProblem(typed).value_or(""), refusal);
     }
 
     // Each case saved twice: the message, and every file of the folder after each save.

@@ -203,7 +203,9 @@ private Q_SLOTS:
         QFETCH(Case, given);
         QByteArrayList found;
         for (const StatusPlayer& player : playersInStatus(given.value("output")))
-            found << QByteArray::number(player.userid) + ' ' + player.uniqueid + " \"" + player.name + '"';
+            found << QByteArray::number(player.userid) + ' ' + player.uniqueid + " \"" + player.name + "\" "
+                    + QByteArray::number(player.ping) + '/' + QByteArray::number(player.loss) + ' '
+                    + (player.address.isEmpty() ? "-" : player.address);
         QCOMPARE(found.join(" | "), given.value("finds"));
     }
 

@@ -31,7 +31,8 @@ StandIn::StandIn(const Case& given, quint16 port)
     QDir(dir.path()).mkpath("tfc/maps");
     writeBytes(dir.filePath("tfc/maps/well.bsp"), "");
     writeBytes(dir.filePath("tfc/server.cfg"),
-        "hostname \"My Server\"\r\nrcon_password \"" + given.value("rcon_password", "secret") + "\"\r\n");
+        "hostname \"My Server\"\r\nrcon_password \"" + given.value("rcon_password", "secret") + "\"\r\n"
+            + given.value("config").replace('|', "\r\n"));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("STANDIN_LIFETIME_MS", "20000");
     for (const QString& variable : listOf(given, "serves").join(' ').split(' ', Qt::SkipEmptyParts))

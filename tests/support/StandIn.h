@@ -15,8 +15,8 @@ quint16 freePort();
 void endServersIn(const QString& folder);
 
 // The stand-in server on a free port of loopback, in a server folder of its own, with the
-// environment of `serves`, the arguments of `arguments` and the remote console password of
-// `rcon_password` in a case; its standard output goes to the file of `log` when a case gives one,
+// environment of `serves`, the arguments of `arguments`, the remote console password of
+// `rcon_password` and the settings of `config` ("sv_lan 1|...") in a case; its standard output goes to the file of `log` when a case gives one,
 // as the server's goes to its log.
 class StandIn {
 public:

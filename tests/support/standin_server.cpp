@@ -12,6 +12,7 @@
 //                          "garbage" (unreadable bytes), "decoy" (unreadable bytes from another
 //                          port first, then the real answer), "wrong" (the players to A2S_INFO and
 //                          commands, a new challenge to A2S_PLAYER whatever challenge it carries)
+//   STANDIN_ADDRESS        the address every player who is no bot plays from (198.51.100.11 and on)
 //   STANDIN_PLAYERS        how many invented players it has (2); some names hold a double quote
 //                          and a control character, two are the same, one is a bot
 //   STANDIN_PRINT_PACKETS  1: also prints every datagram it receives, in hex
@@ -95,7 +96,10 @@ QList<Player> inventPlayers(int count)
         const QByteArray name = i < names.size() ? names.at(i) : "Medic " + QByteArray::number(i + 1);
         const bool bot = name.startsWith("BOT");
         players.append({name, 101 + i, bot ? "BOT" : "STEAM_0:1:" + QByteArray::number(20481001 + 7919 * i), 10 - 3 * i,
-            60 * (i + 1), bot ? QByteArray() : format("192.0.2.%d:27005", 11 + i % 200)});
+            60 * (i + 1),
+            bot                                        ? QByteArray()
+                : qgetenv("STANDIN_ADDRESS").isEmpty() ? format("198.51.100.%d:27005", 11 + i % 200)
+                                                       : qgetenv("STANDIN_ADDRESS") + ":27005"});
     }
     return players;
 }

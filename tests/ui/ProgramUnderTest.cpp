@@ -1,5 +1,6 @@
 #include "ProgramUnderTest.h"
 
+#include "ui/BanDialog.h"
 #include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form10.h"
@@ -51,8 +52,8 @@ ProgramUnderTest::ProgramUnderTest(const std::optional<QByteArray>& defaultTfc)
             (asItStands ? "" : "Not as it stands: ") + kinds.value(box.icon(), "No icon") + ": " + box.text());
         return box.icon() == QMessageBox::Question ? answer : QMessageBox::Ok;
     });
-    interceptNumbersForTests([this](const QString& question) {
-        messages.append("Number: " + question);
+    interceptBanLengthsForTests([this](const BanDialog& dialog) {
+        messages.append("Ban: " + dialog.texts().join(" / "));
         return number;
     });
 }
@@ -61,7 +62,7 @@ ProgramUnderTest::~ProgramUnderTest()
 {
     forms.reset();
     interceptMessagesForTests({});
-    interceptNumbersForTests({});
+    interceptBanLengthsForTests({});
 }
 
 Form1* ProgramUnderTest::start()

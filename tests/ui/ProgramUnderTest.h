@@ -20,7 +20,7 @@ class Form1;
 // Quillmont's windows on a server folder of their own in a temporary folder, with tfc/default.tfc
 // holding the given bytes (none: no file), and a server port of their own that nothing uses. Messages to the operator
 // are collected, not shown, as their icon and text ("Warning: Cannot write ..."); questions get the preset answer
-// (questions for a number show as "Number: ...").
+// (the Ban dialog shows as "Ban: " and its texts, and gets `number` for its minutes).
 class ProgramUnderTest {
 public:
     explicit ProgramUnderTest(const std::optional<QByteArray>& defaultTfc = factoryFullLayout());
@@ -41,7 +41,7 @@ public:
     std::unique_ptr<Forms> forms;
     QStringList messages;
     QMessageBox::StandardButton answer = QMessageBox::Yes;
-    std::optional<int> number; // the answer to a question for a number; nothing: Cancel
+    std::optional<int> number; // the minutes chosen in the Ban dialog; nothing: Cancel
 };
 
 // A control of a window, found by its name; the test stops at once if it is not there.
@@ -67,8 +67,8 @@ void click(const QWidget* window, const QString& button);
 void verifyNoWindowLeft();
 
 // The application every UI test runs in: a network of its own where it may have one, the program's
-// own look and icon, a cursor that does not blink, and a settings file of its own, so that test programs running side by side, and their
-// runs one after another, never see each other's ports and histories.
+// own look and icon, a cursor that does not blink, and a settings file of its own, so that test programs running side
+// by side, and their runs one after another, never see each other's ports and histories.
 #define QUILLMONT_UI_TEST_MAIN(TestClass)                                                                              \
     int main(int argc, char* argv[])                                                                                   \
     {                                                                                                                  \

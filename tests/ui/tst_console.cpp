@@ -4,15 +4,18 @@
 #include "remote/RemoteTimings.h"
 #include "ui/FolderSettings.h"
 #include "ui/Form1.h"
+#include "ui/BanDialog.h"
 #include "ui/ServerConsole.h"
 
 #include <QAccessible>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTableWidget>
+#include <QTableView>
 
 using namespace std::chrono_literals;
 
@@ -56,23 +59,37 @@ QStringList shown(const QWidget* console, bool fromFirstCommand)
     return fromFirstCommand ? QStringList(first, lines.end()) : lines;
 }
 
+// The players table's rows as shown, in the order shown: the columns with a text, by blanks.
 QStringList playersIn(const QWidget* console)
 {
-    const auto* table = child<QTableWidget>(console, "playersTable");
+    const QAbstractItemModel* table = child<QTableView>(console, "playersTable")->model();
     QStringList rows;
-    for (int row = 0; row < table->rowCount(); ++row)
-        rows << QStringList{table->item(row, 0)->text(), table->item(row, 1)->text(), table->item(row, 2)->text()}.join(
-            ' ');
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList columns;
+        for (int column = 0; column < table->columnCount(); ++column)
+            columns << table->index(row, column).data().toString();
+        columns.removeAll(QString());
+        rows << columns.join(' ');
+    }
     return rows;
 }
 
-// The commands the stand-in ran, from the lines it printed after "Rcon from".
+// The row shown for a player's name, once the table shows one.
+int rowOf(const QWidget* console, const QString& name)
+{
+    const QAbstractItemModel* table = child<QTableView>(console, "playersTable")->model();
+    const QModelIndexList found = table->match(table->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+    return found.isEmpty() ? -1 : found.first().row();
+}
+
+// The commands the stand-in ran, from the lines it printed after "Rcon from", but `status`.
 QStringList received(const QByteArray& printed)
 {
     static const QRegularExpression command("(?:^|\n)Rcon from [^\n]*\nrcon \\d+ \"[^\"]*\" ([^\n]*)");
     QStringList commands;
     for (const QRegularExpressionMatch& match : command.globalMatch(QString::fromUtf8(printed)))
         commands << match.captured(1);
+    commands.removeAll("status"); // the console asks it by itself too
     return commands;
 }
 
@@ -117,6 +134,10 @@ private Q_SLOTS:
             writeBytes(log, linesOf(expanded(textOf(given, "log"))));
         if (given.contains("history"))
             setConsoleHistory(program.folder, listOf(given, "history"));
+        for (const QByteArray& file : given.value("files").split('|')) {
+            if (!file.isEmpty())
+                writeBytes(program.path(file.left(file.indexOf('='))), file.mid(file.indexOf('=') + 1));
+        }
         const QByteArray runs = given.value("server", "ours");
         Case serves = given;
         if (runs == "ours")
@@ -140,6 +161,18 @@ private Q_SLOTS:
             if (what == "click") { // as soon as the operator can
                 QTRY_VERIFY_WITH_TIMEOUT(child(console, value)->isEnabled(), 2000);
                 click(console, value);
+            } else if (what == "type") { // keys only, no Enter: "type=mapBox:we"
+                QTest::keyClicks(child(console, value.section(':', 0, 0)), value.section(':', 1));
+            } else if (what == "press") { // where the keyboard goes: an open list, else the control with the focus
+                QWidget* target = QApplication::activePopupWidget();
+                QTest::keyClick(target ? target : QApplication::focusWidget(), Qt::Key_Return);
+            } else if (what == "details") {
+                const auto detailed = [console] {
+                    const QStringList rows = playersIn(console);
+                    return !rows.isEmpty()
+                        && rows.filter(QRegularExpression(" \\d+ (STEAM|BOT)")).size() == rows.size();
+                };
+                QTRY_VERIFY_WITH_TIMEOUT(detailed(), 5000);
             } else if (what == "greyed")
                 QVERIFY(!child(console, value)->isEnabled());
             else if (what == "key")
@@ -149,9 +182,8 @@ private Q_SLOTS:
             else if (what == "minutes")
                 program.number = value == "cancel" ? std::nullopt : std::optional(value.toInt());
             else if (what == "select") {
-                auto* table = child<QTableWidget>(console, "playersTable");
-                QTRY_VERIFY_WITH_TIMEOUT(!table->findItems(value, Qt::MatchExactly).isEmpty(), 2000);
-                table->selectRow(table->findItems(value, Qt::MatchExactly).first()->row());
+                QTRY_VERIFY_WITH_TIMEOUT(rowOf(console, value) >= 0, 5000);
+                child<QTableView>(console, "playersTable")->selectRow(rowOf(console, value));
             } else if (what == "other") {
                 RconClient other(server->address);
                 bool replied = false;
@@ -194,6 +226,11 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(settings.fileName()) || !readBytes(settings.fileName()).contains("secret"));
         QCOMPARE(statesOf(console, placed(textOf(given, "states")).split('|', Qt::SkipEmptyParts)),
             placed(textOf(given, "states")).split('|', Qt::SkipEmptyParts));
+        for (const QByteArray& file : given.value("leaves").split('|')) {
+            const QString path = program.path(file.left(file.indexOf('=')));
+            if (!file.isEmpty())
+                QTRY_COMPARE(QFileInfo::exists(path) ? readBytes(path) : "none", file.mid(file.indexOf('=') + 1));
+        }
         if (!server)
             return;
         if (given.contains("received"))
@@ -204,6 +241,31 @@ private Q_SLOTS:
             const QString start = count.section('=', 0, 0);
             QCOMPARE(start + '=' + QString::number(server->linesStartingWith(start.toUtf8())), count);
         }
+    }
+
+    // Each length the Ban dialog offers, chosen as the operator chooses it, and what it then sends.
+    void banLengths_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("minutes");
+        QTest::newRow("5 minutes") << "&5 minutes" << 5;
+        QTest::newRow("1 hour") << "1 &hour" << 60;
+        QTest::newRow("1 day") << "1 &day" << 1440;
+        QTest::newRow("1 week") << "1 &week" << 10080;
+        QTest::newRow("for good") << "&Permanently" << 0;
+    }
+
+    void banLengths()
+    {
+        QFETCH(QString, choice);
+        QFETCH(int, minutes);
+        BanDialog dialog("For how long?", [](int length) { return QString("banid %1 ID kick").arg(length); }, "");
+        for (QRadioButton* button : dialog.findChildren<QRadioButton*>()) {
+            if (button->text() == choice)
+                button->click();
+        }
+        QCOMPARE(dialog.minutes(), minutes);
+        QCOMPARE(dialog.texts().value(1), QString("Quillmont sends: banid %1 ID kick").arg(minutes));
     }
 
     // The output shows its last line as it opens and as each line comes, while the operator has
@@ -240,7 +302,7 @@ private Q_SLOTS:
     }
 
     // Every control named for a screen reader by its label, reached by Tab in order; the window
-    // resizable, and as large as it was left.
+    // resizable, and as large as it was left, where it was left.
     void reachableAndLabelled()
     {
         ProgramUnderTest program;
@@ -262,11 +324,22 @@ private Q_SLOTS:
         } while (control != child(console, "serverBox"));
         QCOMPARE(reached,
             QStringList({"serverBox: Server", "passwordBox: Password", "outputView: Output", "commandBox: Command",
-                "playersTable: Players on 127.0.0.1:" + QString::number(serverPort(program.folder)), "kickButton: Kick",
-                "banButton: Ban\u2026", "mapBox: Map", "changeMapButton: Change Map"}));
-        console->resize(900, 700);
+                "playersTable: Players on 127.0.0.1:" + QString::number(serverPort(program.folder))
+                    + " (user ids, pings and addresses need its password)",
+                "kickButton: Kick", "banButton: Ban\u2026", "mapBox: Map", "changeMapButton: Change Map"}));
+        // Where it was left, closed by Escape as by its close box; within the screen, whatever was kept.
+        const QRect left(30, 40, 700, 500);
+        console->setGeometry(left);
+        QTest::keyClick(console, Qt::Key_Escape);
+        QVERIFY(!program.forms->loaded<ServerConsole>());
+        console = program.open("ServerConsole");
+        QCOMPARE(console->geometry(), left);
         console->close();
-        QCOMPARE(program.open("ServerConsole")->size(), QSize(900, 700));
+        QWidget offScreen;
+        offScreen.setGeometry(-500, 5000, 700, 300);
+        setConsoleGeometry(program.folder, offScreen.saveGeometry());
+        console = program.open("ServerConsole");
+        QTRY_VERIFY(console->screen()->availableGeometry().contains(console->frameGeometry()));
         program.forms->unloadAll();
     }
 };

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -264,7 +265,8 @@ private Q_SLOTS:
     {
         QFETCH(Case, given);
         if (given.contains("port")
-            && !QUdpSocket().bind(QHostAddress::LocalHost, given.value("port").toUShort(), QUdpSocket::DontShareAddress))
+            && !QUdpSocket().bind(
+                QHostAddress::LocalHost, given.value("port").toUShort(), QUdpSocket::DontShareAddress))
             QSKIP("Another program uses this UDP port, and the test has no network of its own: run it as root.");
         const QString files = textOf(given, "files");
         ProgramUnderTest program;
@@ -322,33 +324,60 @@ private Q_SLOTS:
         QTRY_VERIFY(logged.match(QString::fromUtf8(readBytes(log))).hasMatch());
     }
 
-    // Every way out ends the program at once, saving nothing; File, Exit unloads every window first.
+    // Every way out ends the program; File, Exit unloads every window first. Settings other than
+    // default.tfc holds are not lost without a question: saved, left, or the program kept open.
     void exits_data()
     {
         QTest::addColumn<QString>("way");
-        QTest::newRow("Exit button") << "Command3";
-        QTest::newRow("close box") << "close";
-        QTest::newRow("File, Exit") << "menuExit";
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<QByteArray>("saved"); // the lines of default.tfc that change
+        const auto row
+            = [](const char* name, const char* way, const char* change, QMessageBox::StandardButton answer,
+                  const char* saved) { QTest::newRow(name) << way << change << answer << QByteArray(saved); };
+        row("Exit button, nothing changed", "Command3", "", QMessageBox::Cancel, "");
+        row("close box, nothing changed", "close", "", QMessageBox::Cancel, "");
+        row("File, Exit, nothing changed", "menuExit", "", QMessageBox::Cancel, "");
+        row("Exit button, a box changed, not saved", "Command3", "Text1=Renamed", QMessageBox::Discard, "");
+        row("File, Exit, a box changed, saved", "menuExit", "Text1=Renamed", QMessageBox::Save, "4=Renamed");
+        row("close box, a dialog's switch changed, saved", "close", "Check1=on", QMessageBox::Save, "25=1");
+        row("close box, a box changed, cancelled", "close", "Text3=45", QMessageBox::Cancel, "");
     }
 
     void exits()
     {
         QFETCH(QString, way);
+        QFETCH(QString, change);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(QByteArray, saved);
         QCoreApplication::removePostedEvents(nullptr, QEvent::Quit); // left by the way out before
         ProgramUnderTest program;
+        program.answer = answer;
         QWidget* main = program.start();
         click(program.open("Form4"), "Command2"); // hidden, still loaded
-        operate(program.open("Form6"), {"Check1=on"}); // open, with a setting changed
-        QTimer::singleShot(0, main, [&] {
-            way == "close"          ? void(main->close())
-                : way == "menuExit" ? child<QAction>(main, way)->trigger()
-                                    : click(main, way);
-        });
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-        QCOMPARE(QCoreApplication::exec(), 0);
+        QWidget* physics = program.open("Form6"); // a dialog left open
+        if (!change.isEmpty())
+            operate(change.startsWith("Check") ? physics : main, {change});
+        program.messages.clear();
+        const QStringList asked = change.isEmpty()
+            ? QStringList()
+            : QStringList{"Question: Save these settings as the start-up settings in default.tfc?"};
+        if (answer == QMessageBox::Cancel && !change.isEmpty()) {
+            QVERIFY(!main->close());
+            QVERIFY(main->isVisible());
+        } else {
+            QTimer::singleShot(0, main, [&] {
+                way == "close"          ? void(main->close())
+                    : way == "menuExit" ? child<QAction>(main, way)->trigger()
+                                        : click(main, way);
+            });
+            QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+        }
+        QCOMPARE(program.messages.mid(0, 1), asked);
         if (way == "menuExit")
             QCOMPARE(program.forms->loaded<Form4>(), nullptr);
-        QCOMPARE(readBytes(program.path("tfc/default.tfc")), factoryFullLayout());
+        QCOMPARE(readBytes(program.path("tfc/default.tfc")), settingsFileWith(lines(saved)));
     }
 };
 

@@ -7,6 +7,7 @@
 #include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/ServerConsole.h"
+#include "ui/ServerPort.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -104,6 +105,7 @@ private Q_SLOTS:
         connect(&main->server(), &ServerWatch::statusChanged, [&] { shown << main->server().status(); });
         std::unique_ptr<StandIn> other;
         QObject commands;
+        const QString nextPort = QString::number(freePort());
         for (const QString& step : listOf(given, "steps")) {
             const QString word = step.section(' ', 0, 0), rest = step.section(' ', 1);
             if (word == "status") {
@@ -146,6 +148,11 @@ private Q_SLOTS:
             } else if (word == "polls") { // more status queries answered, while the line is watched
                 const qsizetype before = queriesReceived(log);
                 QTRY_VERIFY_WITH_TIMEOUT(queriesReceived(log) >= before + rest.toInt(), 10000);
+            } else if (word == "port") { // another server port chosen
+                child<QAction>(main, "menuPort")->trigger();
+                QWidget* dialog = program.forms->loaded<ServerPort>();
+                operate(dialog, {"Text1=" + nextPort});
+                click(dialog, "Command1");
             } else if (word == "console") {
                 child<QAction>(main, "menuConsole")->trigger();
                 const auto* console = program.forms->loaded<ServerConsole>();
@@ -165,10 +172,12 @@ private Q_SLOTS:
             2000);
         if (given.contains("never"))
             QCOMPARE(shown.filter(textOf(given, "never")), QStringList());
-        const QStringList logged
-            = QFileInfo::exists(log) ? QString::fromUtf8(readBytes(log)).split('\n') : QStringList();
-        QCOMPARE(logged.filter(QRegularExpression("^--- ")).size(), given.value("starts", "1").toInt());
-        const QString line = textOf(given, "logged");
+        const auto loggedLines
+            = [&log] { return QFileInfo::exists(log) ? QString::fromUtf8(readBytes(log)).split('\n') : QStringList(); };
+        QTRY_COMPARE_WITH_TIMEOUT(
+            loggedLines().filter(QRegularExpression("^--- ")).size(), given.value("starts", "1").toInt(), 3000);
+        const QStringList logged = loggedLines();
+        const QString line = textOf(given, "logged").replace("<next port>", nextPort);
         if (!line.isEmpty())
             QCOMPARE(logged.filter(line.mid(line.startsWith('!'))).isEmpty(), line.startsWith('!'));
     }

@@ -1,6 +1,12 @@
 #include "ProgramUnderTest.h"
+#include "StandIn.h"
+#include "ui/BanDialog.h"
 #include "ui/FolderSettings.h"
+#include "ui/Form1.h"
 #include "ui/MessageBox.h"
+#include "ui/PlayersModel.h"
+#include "ui/ServerConsole.h"
+#include "ui/WindowPlace.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -10,6 +16,8 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
+#include <QTableView>
+#include <QUdpSocket>
 #include <QWindow>
 
 namespace {
@@ -92,9 +100,23 @@ private Q_SLOTS:
             setServerPort(program.folder, given.value("port").toUShort());
         if (given.contains("log"))
             writeBytes(program.path("server-console.log"), given.value("log").replace('|', '\n') + '\n');
+        std::optional<StandIn> server;
+        if (given.contains("serves")) {
+            QVERIFY2(
+                QUdpSocket().bind(QHostAddress::LocalHost, serverPort(program.folder), QUdpSocket::DontShareAddress),
+                "the server port is in use, and the test has no network of its own: run it as root");
+            server.emplace(Case{{"serves", given.value("serves")}}, serverPort(program.folder));
+            writeBytes(program.path("tfc/server.cfg"), "rcon_password \"secret\"\r\n");
+        }
         program.start();
         QImage actual;
-        if (given.contains("message")) { // a message as the operator sees it, text and icon
+        if (given.contains("ban")) {
+            BanDialog dialog(
+                textOf(given, "ban"),
+                [](int minutes) { return QString("banid %1 STEAM_0:1:20481001 kick").arg(minutes); },
+                textOf(given, "text"));
+            actual = dialog.grab().toImage();
+        } else if (given.contains("message")) { // a message as the operator sees it, text and icon
             interceptMessagesForTests([&actual](QMessageBox& box) {
                 box.show();
                 if (QTest::qWaitForWindowExposed(&box))
@@ -106,7 +128,19 @@ private Q_SLOTS:
                 : kind == "Question" ? void(askOperator(text))
                                      : showConfirmation(text);
         } else {
-            actual = program.open(textOf(given, "form"))->grab().toImage();
+            QWidget* window = program.open(textOf(given, "form"));
+            if (given.contains("size")) // a window the screen of the tests is too small for at twice the scale
+                window->resize(
+                    given.value("size").split('x').first().toInt(), given.value("size").split('x').last().toInt());
+            // With the players' details, once `status` has given them.
+            const auto* players = window->findChild<QTableView*>("playersTable");
+            QTRY_VERIFY(!server
+                || (players->model()->rowCount() > 0
+                    && !players->model()
+                            ->index(players->model()->rowCount() - 1, PlayersModel::UserId)
+                            .data()
+                            .isNull()));
+            actual = window->grab().toImage();
         }
         actual.convertTo(QImage::Format_RGB32);
         const QString name = QString(QTest::currentDataTag()).replace(' ', '-') + (scaled ? "@2x" : "");
@@ -220,6 +254,52 @@ private Q_SLOTS:
                     qPrintable(name + "'s caption covers " + other->objectName()));
             }
         }
+    }
+
+    // Where a window goes beside another, on a screen of 1000 by 700: right, left, below; else where
+    // it covers least of the other, never its status line.
+    void placedBeside_data()
+    {
+        QTest::addColumn<QRect>("other");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QSize>("smallest");
+        QTest::addColumn<QRect>("placed");
+        const auto add = [](const char* name, QRect other, QSize size, QSize smallest, QRect placed) {
+            QTest::newRow(name) << other << size << smallest << placed;
+        };
+        add("room on the right", {100, 100, 300, 300}, {400, 300}, {300, 200}, {400, 100, 400, 300});
+        add("room on the left only", {600, 50, 300, 300}, {500, 300}, {300, 200}, {100, 50, 500, 300});
+        add("room below only", {300, 0, 400, 300}, {500, 350}, {300, 200}, {300, 300, 500, 350});
+        add("no room: over the top, off the status line", {250, 100, 500, 500}, {600, 450}, {300, 200},
+            {0, 0, 600, 450});
+        add("no room, the status line kept at the bottom", {250, 150, 500, 550}, {900, 600}, {300, 200},
+            {0, 0, 900, 600});
+        add("too large: made smaller, above the status line", {250, 150, 500, 400}, {900, 600}, {300, 200},
+            {100, 0, 900, 530});
+        add("too large even when smaller: below it", {250, 150, 500, 400}, {900, 600}, {300, 600},
+            {100, 100, 900, 600});
+    }
+
+    void placedBeside()
+    {
+        QFETCH(QRect, other);
+        QFETCH(QSize, size);
+        QFETCH(QSize, smallest);
+        QFETCH(QRect, placed);
+        const QRect statusLine(other.left(), other.bottom() - 19, other.width(), 20);
+        QCOMPARE(placeBeside(other, statusLine, size, smallest, QRect(0, 0, 1000, 700)), placed);
+    }
+
+    // The console as it first opens, framed by a window manager: on the screen, and never over the
+    // main window's status line.
+    void consoleBesideMain()
+    {
+        ProgramUnderTest program;
+        const auto* main = program.start();
+        const QWidget* console = program.open("ServerConsole");
+        QTRY_VERIFY(console->screen()->availableGeometry().contains(console->frameGeometry())
+            && !console->frameGeometry().intersects(main->statusLineArea()));
+        program.forms->unloadAll();
     }
 };
 
