@@ -7,7 +7,7 @@
 
 #include "TestFiles.h"
 #include "settings/ServerSettings.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/Forms.h"
 #include "ui/LookAndFeel.h"
 #include "ui/ServerConsole.h"

@@ -11,7 +11,7 @@
 #include "remote/RequestPackets.h"
 #include "remote/ServerQuery.h"
 #include "ui/Centring.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"

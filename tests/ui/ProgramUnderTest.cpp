@@ -1,6 +1,6 @@
 #include "ProgramUnderTest.h"
 
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 #include "ui/Form2.h"

@@ -2,7 +2,7 @@
 #include "StandIn.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/ServerConsole.h"
 

@@ -1,7 +1,7 @@
 #include "ProgramUnderTest.h"
 #include "formats/SettingsFile.h"
 #include "launch/ServerLaunch.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 

@@ -4,7 +4,7 @@
 #include "launch/ServerSession.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/ServerConsole.h"
 

@@ -1,5 +1,5 @@
 #include "ProgramUnderTest.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/MessageBox.h"
 
 #include <QAbstractButton>

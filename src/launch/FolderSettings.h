@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QSize>
+#include <QTime>
 #include <QStringList>
+
+#include <optional>
 
 class QSettings;
 
@@ -23,3 +26,12 @@ QStringList consoleAddresses(const QString& serverFolder);
 void setConsoleAddresses(const QString& serverFolder, const QStringList& addresses);
 QSize consoleSize(const QString& serverFolder);
 void setConsoleSize(const QString& serverFolder, QSize size);
+
+// Whether Quillmont restarts the folder's server when it ends or hangs: off until it is turned on.
+bool keepServer(const QString& serverFolder);
+void setKeepServer(const QString& serverFolder, bool keep);
+
+// The local time of day at which the folder's server is restarted each day; none until one is
+// chosen.
+std::optional<QTime> dailyRestart(const QString& serverFolder);
+void setDailyRestart(const QString& serverFolder, const std::optional<QTime>& at);
