@@ -183,18 +183,15 @@ void ServerKeeper::checkHang()
         QStringLiteral("The server has not answered since %1: stopping it and starting it again").arg(since));
 }
 
-// hlds_run starts a new engine when its engine ends: that is a failure too.
+// hlds_run starts a new engine when its engine ends: that is a failure too. A script that runs no
+// engine of its own, or has ended, has none.
 void ServerKeeper::checkEngine()
 {
     const QList<qint64> children = childrenOf(watch_.record()->processId);
-    if (!engine_) {
-        if (watch_.hasAnswered() && watch_.unansweredQueries() == 0)
-            engine_ = children.value(0);
-        return;
-    }
     if (children.isEmpty() || children.contains(engine_))
         return;
-    engine_ = 0;
+    if (!std::exchange(engine_, children.first()))
+        return; // the first one seen
     const QString ended = QStringLiteral("The server's engine ended unexpectedly at %1 and hlds_run started it again")
                               .arg(timeOfDay(QDateTime::currentDateTime()));
     if (!keeping_) {
@@ -259,9 +256,11 @@ void ServerKeeper::checkDaily()
     const QDateTime before = std::exchange(dailyChecked_, wallClock());
     const qint64 monotonic = sinceDailyCheck_.isValid() ? sinceDailyCheck_.elapsed() : 0;
     sinceDailyCheck_.start();
-    const std::optional<QTime> at = dailyRestart(serverFolder_);
-    if (!at || !before.isValid() || !active() || !watch_.record() || watch_.state() == State::Stopping
+    if (!before.isValid() || !active() || !watch_.record() || watch_.state() == State::Stopping
         || std::abs(before.msecsTo(dailyChecked_) - monotonic) > keepTimings().clockStep.count())
+        return;
+    const std::optional<QTime> at = dailyRestart(serverFolder_);
+    if (!at)
         return;
     for (const DailyStep step : dailyStepsBetween(before, dailyChecked_, *at)) {
         if (step == DailyStep::WarnFiveMinutes)

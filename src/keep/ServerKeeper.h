@@ -66,7 +66,7 @@ private:
     QElapsedTimer clock_;
     AfterStop afterStop_ = AfterStop::Nothing;
     QString givenUp_;
-    // The engine hlds_run runs, once it has answered; 0 while none is known.
+    // The engine hlds_run runs; 0 while none is known.
     qint64 engine_ = 0;
     QDateTime dailyChecked_;
     QElapsedTimer sinceDailyCheck_;

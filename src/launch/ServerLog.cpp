@@ -44,6 +44,15 @@ QString lastLineOf(const QString& log)
     return QString::fromUtf8(end.mid(end.lastIndexOf('\n') + 1)).trimmed();
 }
 
+namespace {
+
+QByteArray noteLine(const QString& what)
+{
+    return QStringLiteral("*** %1 %2\n").arg(QDateTime::currentDateTime().toString(Qt::ISODate), what).toUtf8();
+}
+
+} // namespace
+
 std::optional<Failure> noteInLog(const QString& log, const QString& what)
 {
 #ifdef Q_OS_WIN
@@ -58,9 +67,7 @@ std::optional<Failure> noteInLog(const QString& log, const QString& what)
         return Failure::cannotWrite(log, *reason);
     QFile file;
     file.open(std::get<int>(opened), QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle);
-    const QByteArray line = QStringLiteral("*** %1 %2\n")
-                                .arg(QDateTime::currentDateTime().toString(Qt::ISODate), what)
-                                .toUtf8();
+    const QByteArray line = noteLine(what);
     if (file.write(line) != line.size() || !file.flush())
         return Failure::cannotWrite(log, file.errorString());
     return std::nullopt;
@@ -139,12 +146,14 @@ std::optional<Failure> rotateLog(const QString& log, qint64 limit)
         if (failure)
             return failure;
     }
-    if (!file.resize(0))
-        return Failure::cannotWrite(log, file.errorString());
-    file.close();
-    return noteInLog(log,
+    // The note goes first, over what was copied, and the log is cut after it: what the server appends
+    // from then on follows it.
+    const QByteArray note = noteLine(
         QStringLiteral("Quillmont copied this log to %1.1 and began it anew; lines the server wrote meanwhile may "
                        "be lost.")
             .arg(QFileInfo(log).fileName()));
+    if (!file.seek(0) || file.write(note) != note.size() || !file.flush() || !file.resize(note.size()))
+        return Failure::cannotWrite(log, file.errorString());
+    return std::nullopt;
 #endif
 }
