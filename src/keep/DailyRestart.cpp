@@ -1,6 +1,9 @@
 #include "keep/DailyRestart.h"
 
+#include "remote/RemoteTimings.h"
+
 #include <array>
+#include <cstdlib>
 #include <chrono>
 #include <utility>
 
@@ -19,19 +22,30 @@ constexpr std::array<std::pair<DailyStep, std::chrono::minutes>, 3> stepsBefore{
 
 } // namespace
 
+// Of a local time that the day has twice, the first: the system's own choice may differ from one call
+// to the next.
 QDateTime dailyMoment(QDate day, QTime at)
 {
     for (QTime time = at; time.isValid() && time >= at; time = time.addSecs(60)) {
         const QDateTime moment(day, time);
-        if (moment.isValid())
-            return moment;
+        if (!moment.isValid())
+            continue;
+        for (const qint64 shift : {3600, 1800}) {
+            const QDateTime earlier = moment.addSecs(-shift);
+            if (earlier.date() == day && earlier.time() == time)
+                return earlier;
+        }
+        return moment;
     }
     return QDateTime(day.addDays(1), QTime(0, 0));
 }
 
-QList<DailyStep> dailyStepsBetween(const QDateTime& before, const QDateTime& now, QTime at)
+QList<DailyStep> dailyStepsBetween(
+    const QDateTime& before, const QDateTime& now, std::chrono::milliseconds monotonic, QTime at)
 {
     QList<DailyStep> steps;
+    if (std::abs(before.msecsTo(now) - monotonic.count()) > keepTimings().clockStep.count())
+        return steps;
     // A step before midnight may belong to the next day's restart.
     for (QDate day = before.date(); day <= now.date().addDays(1); day = day.addDays(1)) {
         const QDateTime restart = dailyMoment(day, at);

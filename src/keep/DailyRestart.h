@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 
+#include <chrono>
 #include <functional>
 
 // The daily restart: the players are told five minutes and one minute before, then the server is
@@ -10,11 +11,15 @@
 enum class DailyStep { WarnFiveMinutes, WarnOneMinute, Restart };
 
 // The moment of the local time `at` on `day`: where that day has no such time (the clock is put
-// forward over it) the next minute that it has; where it has it twice, one of them.
+// forward over it) the next minute that it has; where it has it twice, the first.
 QDateTime dailyMoment(QDate day, QTime at);
 
-// The steps whose moments lie after `before` and no later than `now`, in their order.
-QList<DailyStep> dailyStepsBetween(const QDateTime& before, const QDateTime& now, QTime at);
+// The steps whose moments lie after the wall clock's `before` and no later than its `now`, in
+// their order; none when the wall clock moved by more than a few minutes more or less than the
+// monotonic one did meanwhile (`monotonic`): it was set, or the computer slept, and a restart time
+// passed meanwhile waits for the next day.
+QList<DailyStep> dailyStepsBetween(
+    const QDateTime& before, const QDateTime& now, std::chrono::milliseconds monotonic, QTime at);
 
 // The wall clock the daily restart is checked against; tests make it run fast. An empty function
 // gives back the system's.

@@ -9,8 +9,6 @@
 
 #include <QFileInfo>
 
-#include <cstdlib>
-
 using State = ServerWatch::State;
 
 namespace {
@@ -249,20 +247,18 @@ void ServerKeeper::checkLog()
         Q_EMIT happened(failure->message, false);
 }
 
-// Against the wall clock: a clock that moved against the monotonic one by more than a few minutes
-// (set, or the computer suspended) lets a restart time passed meanwhile wait for the next day.
+// Once a minute, against the wall clock.
 void ServerKeeper::checkDaily()
 {
     const QDateTime before = std::exchange(dailyChecked_, wallClock());
-    const qint64 monotonic = sinceDailyCheck_.isValid() ? sinceDailyCheck_.elapsed() : 0;
+    const std::chrono::milliseconds monotonic(sinceDailyCheck_.isValid() ? sinceDailyCheck_.elapsed() : 0);
     sinceDailyCheck_.start();
-    if (!before.isValid() || !active() || !watch_.record() || watch_.state() == State::Stopping
-        || std::abs(before.msecsTo(dailyChecked_) - monotonic) > keepTimings().clockStep.count())
+    if (!before.isValid() || !active() || !watch_.record() || watch_.state() == State::Stopping)
         return;
     const std::optional<QTime> at = dailyRestart(serverFolder_);
     if (!at)
         return;
-    for (const DailyStep step : dailyStepsBetween(before, dailyChecked_, *at)) {
+    for (const DailyStep step : dailyStepsBetween(before, dailyChecked_, monotonic, *at)) {
         if (step == DailyStep::WarnFiveMinutes)
             watch_.command("say The server restarts in 5 minutes.");
         else if (step == DailyStep::WarnOneMinute)

@@ -19,6 +19,9 @@ namespace {
 // A line of the server's is far shorter than this; a longer one is shown from where this starts.
 constexpr qint64 longestLine = 4096;
 
+// How Quillmont's own lines in the log begin, the date after it.
+const QByteArray quillmontsOwn = "*** ";
+
 // Only the log as Quillmont keeps it is read: a plain file of this account's own, never a pipe
 // that would keep the window waiting.
 bool openLog(QFile& file)
@@ -40,15 +43,18 @@ QString lastLineOf(const QString& log)
     if (log.isEmpty() || !openLog(file))
         return {};
     file.seek(std::max<qint64>(0, file.size() - longestLine));
-    const QByteArray end = file.read(longestLine).trimmed();
-    return QString::fromUtf8(end.mid(end.lastIndexOf('\n') + 1)).trimmed();
+    QByteArrayList lines = file.read(longestLine).trimmed().split('\n');
+    // Quillmont's own lines are not the server's.
+    while (lines.size() > 1 && lines.last().startsWith(quillmontsOwn))
+        lines.removeLast();
+    return QString::fromUtf8(lines.last()).trimmed();
 }
 
 namespace {
 
 QByteArray noteLine(const QString& what)
 {
-    return QStringLiteral("*** %1 %2\n").arg(QDateTime::currentDateTime().toString(Qt::ISODate), what).toUtf8();
+    return quillmontsOwn + QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + ' ' + what.toUtf8() + '\n';
 }
 
 } // namespace
@@ -142,10 +148,10 @@ std::optional<Failure> rotateLog(const QString& log, qint64 limit)
     QFile file;
     file.open(std::get<int>(opened), QIODevice::ReadWrite, QFileDevice::AutoCloseHandle);
     const qint64 length = file.size();
-    for (const std::optional<Failure>& failure : {makeRoomForCopy(log), copyLog(file, length, copyOf(log, 1))}) {
-        if (failure)
-            return failure;
-    }
+    if (std::optional<Failure> failure = makeRoomForCopy(log))
+        return failure;
+    if (std::optional<Failure> failure = copyLog(file, length, copyOf(log, 1)))
+        return failure;
     // The note goes first, over what was copied, and the log is cut after it: what the server appends
     // from then on follows it.
     const QByteArray note = noteLine(

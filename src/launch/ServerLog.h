@@ -6,8 +6,9 @@
 
 #include <optional>
 
-// The last line the server wrote to its log, without its line end; empty when there is none or
-// the log cannot be read. Only the end of the log is read, however long it has grown.
+// The last line the server wrote to its log, without its line end, passing over Quillmont's own;
+// empty when there is none or the log cannot be read. Only the end of the log is read, however
+// long it has grown.
 QString lastLineOf(const QString& log);
 
 // Adds a line of Quillmont's own to the server's log, with the date, such as "*** 2024-05-01T20:15:03

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <chrono>
 
 // Every wait of the clients and every limit on what they send. One set serves the whole program,
