@@ -1,5 +1,6 @@
 #include "ProgramUnderTest.h"
 #include "launch/FolderSettings.h"
+#include "ui/Form1.h"
 #include "ui/MessageBox.h"
 
 #include <QAbstractButton>
@@ -7,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
@@ -92,9 +94,15 @@ private Q_SLOTS:
             setServerPort(program.folder, given.value("port").toUShort());
         if (given.contains("log"))
             writeBytes(program.path("server-console.log"), given.value("log").replace('|', '\n') + '\n');
-        program.start();
+        Form1* main = program.start();
         QImage actual;
-        if (given.contains("message")) { // a message as the operator sees it, text and icon
+        if (given.contains("menu")) { // a menu of the main window, open
+            auto* menu = child<QMenu>(main, textOf(given, "menu"));
+            menu->popup(main->mapToGlobal(QPoint()));
+            if (QTest::qWaitForWindowExposed(menu))
+                actual = menu->grab().toImage();
+            menu->hide();
+        } else if (given.contains("message")) { // a message as the operator sees it, text and icon
             interceptMessagesForTests([&actual](QMessageBox& box) {
                 box.show();
                 if (QTest::qWaitForWindowExposed(&box))
