@@ -3,8 +3,8 @@
 #include "remote/RemoteTimings.h"
 
 #include <array>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <utility>
 
 namespace {

@@ -87,8 +87,8 @@ ServerSettings startSettings(const QString& folder)
     TextEncoding encoding = platformEncoding();
     if (const std::optional<Failure> failure
         = readFullLayout(QDir(folder).filePath(defaultSettingsFile), settings, encoding)) {
-        printEvent(failure->message + QStringLiteral(" Quillmont starts the server with its factory settings."),
-            false, folder);
+        printEvent(failure->message + QStringLiteral(" Quillmont starts the server with its factory settings."), false,
+            folder);
         applyFactorySettings(settings);
     }
     return settings;
@@ -105,9 +105,8 @@ int keep(const QString& folder, bool stopOnExit)
             print(stderr, QStringLiteral("Cannot lock %1 for keeping its server.").arg(folder));
             return wrongFolder;
         }
-        print(stderr, QStringLiteral("The server in %1 is kept already by quillmont --keep (pid %2).")
-                          .arg(folder)
-                          .arg(process));
+        print(stderr,
+            QStringLiteral("The server in %1 is kept already by quillmont --keep (pid %2).").arg(folder).arg(process));
         return failed;
     }
     if (const std::optional<QString> reason = catchEndSignals()) {
@@ -138,9 +137,8 @@ int keep(const QString& folder, bool stopOnExit)
         QObject::connect(&watch, &ServerWatch::ended, [] { QCoreApplication::exit(runs); });
         keeper.stop();
     });
-    QObject::connect(&watch, &ServerWatch::stopFailed, [&](const QString& message) {
-        printEvent(message, true, folder);
-    });
+    QObject::connect(
+        &watch, &ServerWatch::stopFailed, [&](const QString& message) { printEvent(message, true, folder); });
 
     watch.begin(serverPort(folder));
     if (watch.serverRuns()) {
@@ -156,11 +154,10 @@ int keep(const QString& folder, bool stopOnExit)
     }
     int startFailed = runs;
     watch.askPort(serverPort(folder), [&](const std::optional<ServerInfo>& other) {
-        const auto started = other ? std::variant<StartedFolderServer, Failure>(Failure{
-                                         QStringLiteral("Port %1 is in use by another server (%2).")
-                                             .arg(serverPort(folder))
-                                             .arg(other->map)})
-                                   : keeper.start(settings.maxplayers, settings.start_map);
+        const auto started = other
+            ? std::variant<StartedFolderServer, Failure>(Failure{
+                QStringLiteral("Port %1 is in use by another server (%2).").arg(serverPort(folder)).arg(other->map)})
+            : keeper.start(settings.maxplayers, settings.start_map);
         if (const auto* failure = std::get_if<Failure>(&started)) {
             print(stderr, failure->message);
             startFailed = notRunning;
@@ -181,7 +178,8 @@ int status(const QString& folder)
     ServerWatch watch(folder);
     watch.begin(serverPort(folder));
     const auto settled = [&watch] {
-        return watch.keptBy() || (watch.state() != ServerWatch::State::Starting && watch.state() != ServerWatch::State::NoServer);
+        return watch.keptBy()
+            || (watch.state() != ServerWatch::State::Starting && watch.state() != ServerWatch::State::NoServer);
     };
     if (!settled()) {
         QEventLoop waiting;

@@ -45,8 +45,8 @@ void KeeperService::tellEveryone()
 
 QByteArray KeeperService::stateLine() const
 {
-    return keeperLine({"state", QByteArray::number(int(watch_.state())), watch_.stateInWords().toUtf8(),
-        watch_.status().toUtf8()});
+    return keeperLine(
+        {"state", QByteArray::number(int(watch_.state())), watch_.stateInWords().toUtf8(), watch_.status().toUtf8()});
 }
 
 void KeeperService::read(QLocalSocket* peer)

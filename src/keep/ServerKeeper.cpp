@@ -135,7 +135,8 @@ bool ServerKeeper::failureAllowed()
     failures_.append(now);
     if (failures_.size() <= timings.restartsAllowed)
         return true;
-    const QString within = QString::number(std::chrono::duration_cast<std::chrono::minutes>(timings.restartWindow).count());
+    const QString within
+        = QString::number(std::chrono::duration_cast<std::chrono::minutes>(timings.restartWindow).count());
     const QString line = lastLine();
     givenUp_ = QStringLiteral("The server failed %1 times within %2 minutes (last at %3): not started again.")
                    .arg(failures_.size())
@@ -264,8 +265,8 @@ void ServerKeeper::checkDaily()
         else if (step == DailyStep::WarnOneMinute)
             watch_.command("say The server restarts in 1 minute.");
         else {
-            const QString daily
-                = QStringLiteral("Restarting the server, as every day at %1").arg(at->toString(QStringLiteral("HH:mm")));
+            const QString daily = QStringLiteral("Restarting the server, as every day at %1")
+                                      .arg(at->toString(QStringLiteral("HH:mm")));
             note(daily + QLatin1Char('.'), false);
             return stopFor(AfterStop::StartAgain, daily);
         }

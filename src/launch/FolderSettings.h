@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QSize>
-#include <QTime>
 #include <QStringList>
+#include <QTime>
 
 #include <optional>
 

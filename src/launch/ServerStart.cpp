@@ -49,7 +49,8 @@ std::variant<StartedFolderServer, Failure> startFolderServer(const QString& serv
     const SaveOutcome saved = writeServerRecord(serverFolder, started.record);
     if (const Failure* failure = failureOf(saved))
         started.notices << failure->message
-                + QStringLiteral("\n\nThe server runs, but a Quillmont started later will not know that it started it.");
+                + QStringLiteral(
+                    "\n\nThe server runs, but a Quillmont started later will not know that it started it.");
     else if (const std::optional<QString>& notDurable = std::get<Saved>(saved).notDurable)
         started.notices << *notDurable;
     return started;

@@ -67,7 +67,8 @@ std::optional<int> takeCommandLine(
         if (!parser.isSet(option))
             continue;
         if (headless || positional.isEmpty())
-            return print(stderr, QStringLiteral("Give one of --keep, --status and --stop, and a server folder.\n"), wrong);
+            return print(
+                stderr, QStringLiteral("Give one of --keep, --status and --stop, and a server folder.\n"), wrong);
         headless = HeadlessRequest{verb, serverFolder, parser.isSet(stopOnExit)};
     }
     if (parser.isSet(stopOnExit) && (!headless || headless->verb != Verb::Keep))

@@ -2,6 +2,7 @@
 
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
+#include "launch/FolderSettings.h"
 #include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerRecord.h"
@@ -9,7 +10,6 @@
 #include "settings/ServerSettings.h"
 #include "ui/Centring.h"
 #include "ui/Controls.h"
-#include "launch/FolderSettings.h"
 #include "ui/Form2.h"
 #include "ui/Form3.h"
 #include "ui/Form4.h"
@@ -235,9 +235,10 @@ void Form1::buildMenus()
         std::initializer_list<Entry> entries;
     };
     // Open... has no action; Save As... has one but stays greyed; Stop and Restart are greyed while
-    // no server of this folder runs, and Keep Server Running while `quillmont --keep` keeps it. Alt and a menu's underlined letter opens it, and an entry's
-    // underlined letter chooses it. The server's entries have the keys that start, stop and restart
-    // a program being run elsewhere on Linux desktops, which no box of the window takes.
+    // no server of this folder runs, Keep Server Running while `quillmont --keep` keeps it. Alt and
+    // a menu's underlined letter opens it, and an entry's underlined letter chooses it. The server's
+    // entries have the keys that start, stop and restart a program being run elsewhere on Linux
+    // desktops, which no box of the window takes.
     // clang-format off
     const std::initializer_list<Menu> menus{
         {"menuFile", "&File", {

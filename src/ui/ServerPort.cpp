@@ -1,7 +1,7 @@
 #include "ui/ServerPort.h"
 
-#include "ui/Centring.h"
 #include "launch/FolderSettings.h"
+#include "ui/Centring.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 

@@ -697,10 +697,9 @@ private Q_SLOTS:
                                    << QStringList{"log=<note> 0600", "log.1=0123456789 0600", "log.2=a 0600",
                                           "log.3=b 0600", "log.4=c 0600", "log.5=d 0600"}
                                    << "";
-        QTest::newRow("a link where a copy goes")
-            << QStringList{"log=0123456789", "log.1=a", "log.2>log.1"}
-            << QStringList{"log=0123456789 0600", "log.1=a 0600", "log.2=a 0777"}
-            << "Cannot write <log>.2: it is a symbolic link, not a plain file.";
+        QTest::newRow("a link where a copy goes") << QStringList{"log=0123456789", "log.1=a", "log.2>log.1"}
+                                                  << QStringList{"log=0123456789 0600", "log.1=a 0600", "log.2=a 0777"}
+                                                  << "Cannot write <log>.2: it is a symbolic link, not a plain file.";
         QTest::newRow("a log that is a link") << QStringList{"log>log.1", "log.1=0123456789"}
                                               << QStringList{"log=0123456789 0777", "log.1=0123456789 0600"}
                                               << "Cannot write <log>: it is a symbolic link, not a plain file.";
@@ -719,7 +718,8 @@ private Q_SLOTS:
                 QVERIFY(QFile::link(inFolder(file.section('>', 1)), inFolder(file.section('>', 0, 0))));
             else
                 writeBytes(inFolder(file.section('=', 0, 0)), file.section('=', 1).toUtf8());
-            QFile::setPermissions(inFolder(file.section(QRegularExpression("[=>]"), 0, 0)), QFile::ReadOwner | QFile::WriteOwner);
+            QFile::setPermissions(
+                inFolder(file.section(QRegularExpression("[=>]"), 0, 0)), QFile::ReadOwner | QFile::WriteOwner);
         }
         QCOMPARE(messageOf(rotateLog(log, 8)), QString(failure).replace("<log>", log));
         QStringList found;

@@ -47,8 +47,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <string_view>
 #include <cstdio>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
 #include "ProgramUnderTest.h"
 #include "StandIn.h"
+#include "launch/FolderSettings.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
-#include "launch/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/ServerConsole.h"
 

@@ -29,8 +29,8 @@ public:
     QStringList received;
 
 public Q_SLOTS:
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
-        const QStringList&, const QVariantMap&, int)
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body, const QStringList&,
+        const QVariantMap&, int)
     {
         received << summary + ": " + body;
         return uint(received.size());
@@ -45,8 +45,9 @@ struct OwnBus {
 
     OwnBus()
     {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--address=unix:path=" + dir.filePath("bus"),
-                                        "--print-address=1"});
+        daemon.start("dbus-daemon",
+            {"--session", "--nofork", "--nopidfile", "--address=unix:path=" + dir.filePath("bus"),
+                "--print-address=1"});
         while (!daemon.canReadLine() && daemon.waitForReadyRead(10000)) { }
         address = QString::fromUtf8(daemon.readLine().trimmed());
     }
@@ -60,8 +61,8 @@ struct OwnBus {
 // The folder of the in-process program's own settings, which the programs started share.
 QString settingsFolder()
 {
-    return QFileInfo(QFileInfo(QSettings(QSettings::IniFormat, QSettings::UserScope, "Quillmont", "Quillmont").fileName())
-                         .path())
+    return QFileInfo(
+        QFileInfo(QSettings(QSettings::IniFormat, QSettings::UserScope, "Quillmont", "Quillmont").fileName()).path())
         .path();
 }
 
@@ -111,8 +112,8 @@ private Q_SLOTS:
         if (bus) {
             QDBusConnection connection = QDBusConnection::connectToBus(bus->address, "notifications");
             QVERIFY(connection.registerService("org.freedesktop.Notifications"));
-            QVERIFY(connection.registerObject("/org/freedesktop/Notifications", &notifications,
-                QDBusConnection::ExportAllSlots));
+            QVERIFY(connection.registerObject(
+                "/org/freedesktop/Notifications", &notifications, QDBusConnection::ExportAllSlots));
         }
         const auto tidy = qScopeGuard([&] {
             QDBusConnection::disconnectFromBus("notifications");
@@ -137,15 +138,16 @@ private Q_SLOTS:
                     bus ? bus->address : QString(), &processes);
                 printed.clear();
             } else if (word == "printed") { // each line flushed as it happens
-                const QRegularExpression line("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "
-                        + QRegularExpression::escape(rest),
+                const QRegularExpression line(
+                    "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d " + QRegularExpression::escape(rest),
                     QRegularExpression::MultilineOption);
                 QTRY_VERIFY2_WITH_TIMEOUT(
                     line.match(QString::fromUtf8(printed += keepers.last()->readAllStandardOutput())).hasMatch(),
                     qPrintable(rest + " is not in\n" + printed + keepers.last()->readAllStandardError()), 10000);
             } else if (word == "refused" || word == "verb") {
-                const QStringList arguments = word == "verb" ? QStringList{"--" + rest.section(' ', 0, 0), program.folder}
-                                                             : QStringList{"--keep", program.folder};
+                const QStringList arguments = word == "verb"
+                    ? QStringList{"--" + rest.section(' ', 0, 0), program.folder}
+                    : QStringList{"--keep", program.folder};
                 QProcess* other = quillmont(arguments, QString(), &processes);
                 QVERIFY(other->waitForFinished(10000));
                 const QString exit = rest.section(' ', word == "verb", word == "verb");
@@ -179,7 +181,8 @@ private Q_SLOTS:
             } else if (word == "greyed") {
                 QVERIFY(!child<QAction>(main, rest)->isEnabled());
             } else if (word == "notified") {
-                QTRY_COMPARE_WITH_TIMEOUT(notifications.received, QStringList{"Quillmont: Half-Life Server: " + rest}, 10000);
+                QTRY_COMPARE_WITH_TIMEOUT(
+                    notifications.received, QStringList{"Quillmont: Half-Life Server: " + rest}, 10000);
             } else if (word.startsWith("menu")) {
                 child<QAction>(main, word)->trigger();
             } else {
@@ -202,8 +205,8 @@ private Q_SLOTS:
             ? std::chrono::seconds(given.value("monotonic").toInt())
             : std::chrono::milliseconds(before.msecsTo(now));
         QStringList steps;
-        const QMap<DailyStep, QString> names{{DailyStep::WarnFiveMinutes, "warn5"},
-            {DailyStep::WarnOneMinute, "warn1"}, {DailyStep::Restart, "restart"}};
+        const QMap<DailyStep, QString> names{{DailyStep::WarnFiveMinutes, "warn5"}, {DailyStep::WarnOneMinute, "warn1"},
+            {DailyStep::Restart, "restart"}};
         for (const DailyStep step : dailyStepsBetween(before, now, monotonic, QTime::fromString(textOf(given, "at"))))
             steps << names.value(step);
         QCOMPARE(steps, listOf(given, "steps"));

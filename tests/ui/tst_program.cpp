@@ -116,7 +116,8 @@ private Q_SLOTS:
             for (const QString& name : option.captured(1).split(", ")) {
                 QProcess* alone = startQuillmont({name}, dir.path(), this, "xcb");
                 QVERIFY(alone->waitForFinished(10000));
-                QVERIFY2(alone->exitStatus() == QProcess::NormalExit && (alone->exitCode() == 0 || alone->exitCode() == 2),
+                QVERIFY2(
+                    alone->exitStatus() == QProcess::NormalExit && (alone->exitCode() == 0 || alone->exitCode() == 2),
                     qPrintable(name));
             }
         }

@@ -152,8 +152,8 @@ private Q_SLOTS:
                 QTRY_VERIFY(engineOf(program.folder) > 0);
                 kill(engineOf(program.folder), SIGKILL);
             } else if (word == "started") { // the log holds so many starts
-                QTRY_COMPARE_WITH_TIMEOUT(readBytes(log).count("\n--- ") + readBytes(log).startsWith("--- "),
-                    rest.toInt(), 10000);
+                QTRY_COMPARE_WITH_TIMEOUT(
+                    readBytes(log).count("\n--- ") + readBytes(log).startsWith("--- "), rest.toInt(), 10000);
             } else if (word == "old-logs") { // a log past its limit, and the five copies kept of earlier ones
                 writeBytes(log, QByteArray(keepTimings().logLimit, 'x') + '\n');
                 for (int copy = 1; copy <= keptLogCopies; ++copy) {
