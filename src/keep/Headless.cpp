@@ -94,21 +94,60 @@ ServerSettings startSettings(const QString& folder)
     return settings;
 }
 
+// One keeper per folder: a second one names the first one's process. Nothing when this one keeps it.
+std::optional<int> keptAlready(QLockFile& lock, const QString& folder)
+{
+    lock.setStaleLockTime(0); // stale only when its keeper is gone, however long it has run
+    if (lock.tryLock(0))
+        return std::nullopt;
+    qint64 process = 0;
+    QString host, program;
+    if (lock.error() != QLockFile::LockFailedError || !lock.getLockInfo(&process, &host, &program)) {
+        print(stderr, QStringLiteral("Cannot lock %1 for keeping its server.").arg(folder));
+        return wrongFolder;
+    }
+    print(stderr,
+        QStringLiteral("The server in %1 is kept already by quillmont --keep (pid %2).").arg(folder).arg(process));
+    return failed;
+}
+
+// Takes over the folder's server when it runs; else starts it as Start Server would, once the port
+// is found free. Runs until the keeper ends.
+int startOrTakeOver(const QString& folder, ServerWatch& watch, ServerKeeper& keeper)
+{
+    watch.begin(serverPort(folder));
+    if (watch.serverRuns()) {
+        printEvent(QStringLiteral("Took over the server running since %1.")
+                       .arg(watch.record()->startedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+            false, folder);
+        return QCoreApplication::exec();
+    }
+    const ServerSettings settings = startSettings(folder);
+    if (const std::optional<Failure> refused = checkCommandLineValues(settings)) {
+        print(stderr, refused->message);
+        return wrongFolder;
+    }
+    watch.askPort(serverPort(folder), [&](const std::optional<ServerInfo>& other) {
+        const auto started = other
+            ? std::variant<StartedFolderServer, Failure>(Failure{
+                QStringLiteral("Port %1 is in use by another server (%2).").arg(serverPort(folder)).arg(other->map)})
+            : keeper.start(settings.maxplayers, settings.start_map);
+        if (const auto* failure = std::get_if<Failure>(&started)) {
+            print(stderr, failure->message);
+            QCoreApplication::exit(notRunning);
+            return;
+        }
+        for (const QString& notice : std::get<StartedFolderServer>(started).notices)
+            printEvent(notice, false, folder);
+    });
+    return QCoreApplication::exec();
+}
+
 int keep(const QString& folder, bool stopOnExit)
 {
     QLockFile lock(QDir(folder).filePath(QStringLiteral(".quillmont-keeper.lock")));
-    lock.setStaleLockTime(0); // stale only when its keeper is gone, however long it has run
-    if (!lock.tryLock(0)) {
-        qint64 process = 0;
-        QString host, program;
-        if (lock.error() != QLockFile::LockFailedError || !lock.getLockInfo(&process, &host, &program)) {
-            print(stderr, QStringLiteral("Cannot lock %1 for keeping its server.").arg(folder));
-            return wrongFolder;
-        }
-        print(stderr,
-            QStringLiteral("The server in %1 is kept already by quillmont --keep (pid %2).").arg(folder).arg(process));
-        return failed;
-    }
+    if (const std::optional<int> exitCode = keptAlready(lock, folder))
+        return *exitCode;
     if (const std::optional<QString> reason = catchEndSignals()) {
         print(stderr, QStringLiteral("Cannot catch the signals that end the keeper: %1").arg(*reason));
         return failed;
@@ -139,36 +178,7 @@ int keep(const QString& folder, bool stopOnExit)
     });
     QObject::connect(
         &watch, &ServerWatch::stopFailed, [&](const QString& message) { printEvent(message, true, folder); });
-
-    watch.begin(serverPort(folder));
-    if (watch.serverRuns()) {
-        printEvent(QStringLiteral("Took over the server running since %1.")
-                       .arg(watch.record()->startedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
-            false, folder);
-        return QCoreApplication::exec();
-    }
-    const ServerSettings settings = startSettings(folder);
-    if (const std::optional<Failure> refused = checkCommandLineValues(settings)) {
-        print(stderr, refused->message);
-        return wrongFolder;
-    }
-    int startFailed = runs;
-    watch.askPort(serverPort(folder), [&](const std::optional<ServerInfo>& other) {
-        const auto started = other
-            ? std::variant<StartedFolderServer, Failure>(Failure{
-                QStringLiteral("Port %1 is in use by another server (%2).").arg(serverPort(folder)).arg(other->map)})
-            : keeper.start(settings.maxplayers, settings.start_map);
-        if (const auto* failure = std::get_if<Failure>(&started)) {
-            print(stderr, failure->message);
-            startFailed = notRunning;
-            QCoreApplication::exit(notRunning);
-            return;
-        }
-        for (const QString& notice : std::get<StartedFolderServer>(started).notices)
-            printEvent(notice, false, folder);
-    });
-    const int exitCode = QCoreApplication::exec();
-    return startFailed ? startFailed : exitCode;
+    return startOrTakeOver(folder, watch, keeper);
 }
 
 // The status line's text, once the server has answered, the keeper has told it, or a question

@@ -51,6 +51,7 @@ ServerWatch::ServerWatch(QString serverFolder, Role role, QObject* parent)
     : QObject(parent)
     , serverFolder_(std::move(serverFolder))
     , role_(role)
+    , keeperSocket_(keeperSocketPath(serverFolder_))
 {
     pollTimer_.setSingleShot(true);
     stopTimer_.setSingleShot(true);
@@ -454,9 +455,8 @@ void ServerWatch::startByKeeper(const QString& maxplayers, const QString& startM
 // answers no connection, and the watch goes on as it was.
 void ServerWatch::lookForKeeper()
 {
-    const std::optional<QString> path = keeperSocketPath(serverFolder_);
-    if (keeper_.state() == QLocalSocket::UnconnectedState && path && QFileInfo::exists(*path))
-        keeper_.connectToServer(*path);
+    if (keeper_.state() == QLocalSocket::UnconnectedState && keeperSocket_ && QFileInfo::exists(*keeperSocket_))
+        keeper_.connectToServer(*keeperSocket_);
 }
 
 // A keeper answers at once with its process and the server's state; one that does not is taken for

@@ -156,6 +156,7 @@ private:
     QTimer stopTimer_;
     std::unique_ptr<RconClient> rcon_;
     // The keeper followed, and what it last reported.
+    const std::optional<QString> keeperSocket_;
     QLocalSocket keeper_;
     QTimer keeperLook_;
     qint64 keeperProcess_ = 0;
