@@ -109,6 +109,8 @@ private Q_SLOTS:
         QCOMPARE(statesOf(main, listOf(given, "mainAfter")), listOf(given, "mainAfter"));
         if (given.contains("port"))
             QCOMPARE(serverPort(program.folder), given.value("port").toUShort());
+        if (given.contains("daily"))
+            QCOMPARE(dailyRestart(program.folder).value_or(QTime()).toString("HH:mm"), textOf(given, "daily"));
     }
 
     // Values from another system, of any length and with any character, pass through every window
