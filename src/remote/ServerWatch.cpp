@@ -213,7 +213,7 @@ void ServerWatch::poll()
 // cannot read is said as such.
 void ServerWatch::polled(const QueryRequest& request)
 {
-    if (!record_ || state_ == State::Stopping)
+    if (!record_ || state_ == State::Stopping || keeperProcess_)
         return;
     const std::optional<RemoteFailure>& failure = request.failure();
     if (!failure)
