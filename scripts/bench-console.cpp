@@ -6,8 +6,8 @@
 // its last 1,000 lines.
 
 #include "TestFiles.h"
+#include "launch/FolderSettings.h"
 #include "settings/ServerSettings.h"
-#include "ui/FolderSettings.h"
 #include "ui/Forms.h"
 #include "ui/LookAndFeel.h"
 #include "ui/ServerConsole.h"

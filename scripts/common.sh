@@ -8,9 +8,11 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev libxcb1-dev fonts-l
 # server and window manager the centring test runs under, the session bus (dbus-daemon, with its
 # session configuration; dbus-send) and accessibility bus (at-spi-bus-launcher, at-spi2-registryd)
 # that tests on an X server have, the library that has host names looked up in a file of the tests'
-# own, and ip, with which the network tests give their own loopback a network with a broadcast
-# address.
-TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox dbus-daemon dbus-bin at-spi2-core libnss-wrapper iproute2)
+# own, ip, with which the network tests give their own loopback a network with a broadcast
+# address, systemd-analyze, which verifies the systemd user unit, and the time zones in which the
+# daily restart is reckoned.
+TEST_PACKAGES=(desktop-file-utils appstream xvfb openbox dbus-daemon dbus-bin at-spi2-core libnss-wrapper iproute2
+    systemd tzdata)
 # What makes and checks the Debian package; CPack finds the program's libraries with file.
 PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream file)
 

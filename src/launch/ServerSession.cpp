@@ -166,6 +166,18 @@ bool serverRuns(const ServerRecord& record)
     return record.token.isEmpty() ? recordedProcessRuns(record) : serverProcessLives(record);
 }
 
+QList<qint64> childrenOf(qint64 processId)
+{
+    QList<qint64> children;
+    const QByteArray task = "task/" + QByteArray::number(processId) + "/children";
+    const QByteArray listed = procFile(processId, task.constData(), 4096);
+    for (const QByteArray& child : listed.simplified().split(' ')) {
+        if (const qint64 id = child.toLongLong(); id > 0)
+            children.append(id);
+    }
+    return children;
+}
+
 std::optional<std::chrono::milliseconds> serverAge(const ServerRecord& record)
 {
     QFile uptime(QStringLiteral("/proc/uptime"));
@@ -215,6 +227,12 @@ std::optional<ServerRecord> recordOfProcess(qint64 processId)
 bool serverRuns(const ServerRecord& record)
 {
     return creationTicks(record.processId) == record.startTicks;
+}
+
+// hlds_run is a Linux program.
+QList<qint64> childrenOf(qint64)
+{
+    return {};
 }
 
 // Windows tells a process's creation only as a time of the wall clock.

@@ -30,6 +30,10 @@ bool serverRuns(const ServerRecord& record);
 // after a reboot, or where it cannot be told.
 std::optional<std::chrono::milliseconds> serverAge(const ServerRecord& record);
 
+// The processes that a process started and that still run, as the system lists them: hlds_run's
+// engine. None where the system does not tell.
+QList<qint64> childrenOf(qint64 processId);
+
 // Asks every process of the server's session to end, or, when `now` is set, ends them at once; but
 // only while a process of its own, as serverRuns finds them, lives, and never Quillmont's own
 // session. Otherwise, or when the system refuses the signal, says why, naming the server folder.

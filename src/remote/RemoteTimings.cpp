@@ -3,6 +3,7 @@
 namespace {
 
 RemoteTimings current;
+KeepTimings currentKeep;
 
 } // namespace
 
@@ -14,4 +15,14 @@ const RemoteTimings& remoteTimings()
 void setRemoteTimings(const RemoteTimings& timings)
 {
     current = timings;
+}
+
+const KeepTimings& keepTimings()
+{
+    return currentKeep;
+}
+
+void setKeepTimings(const KeepTimings& timings)
+{
+    currentKeep = timings;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <chrono>
 
 // Every wait of the clients and every limit on what they send. One set serves the whole program,
@@ -43,3 +45,27 @@ struct RemoteTimings {
 
 const RemoteTimings& remoteTimings();
 void setRemoteTimings(const RemoteTimings& timings);
+
+// The waits and limits of keeping a server running, which tests shorten too.
+struct KeepTimings {
+    // A server that ended unexpectedly is started again after this pause.
+    std::chrono::milliseconds restartPause{10000};
+    // A server that has answered since its start and then answers none of the status queries sent
+    // to it (at least `hangQueries` of them) for this long hangs; but not within its first minutes.
+    std::chrono::milliseconds hang{60000};
+    int hangQueries = 6;
+    std::chrono::milliseconds startGrace{120000};
+    // At most so many restarts within the window; the next failure is not restarted.
+    int restartsAllowed = 3;
+    std::chrono::milliseconds restartWindow{600000};
+    // The daily restart is checked against the wall clock this often; the players are told before
+    // it, and a clock that moved by more than `clockStep` against the monotonic one waits a day.
+    std::chrono::milliseconds dailyCheck{60000};
+    std::chrono::milliseconds clockStep{300000};
+    // The server's log is looked at this often, and copied aside and begun anew past this size.
+    std::chrono::milliseconds logCheck{10000};
+    qint64 logLimit = 16 * 1024 * 1024;
+};
+
+const KeepTimings& keepTimings();
+void setKeepTimings(const KeepTimings& timings);

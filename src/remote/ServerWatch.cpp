@@ -3,15 +3,20 @@
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
 #include "launch/ServerSession.h"
+#include "remote/KeeperChannel.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 #include "remote/ServerQuery.h"
 
+#include <QFileInfo>
 #include <QHostAddress>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
+
+constexpr int keeperAnswersWithin = 1000; // milliseconds
 
 QString timeOfDay(const QDateTime& moment)
 {
@@ -42,15 +47,20 @@ bool execFailed(const QByteArray& output)
 
 } // namespace
 
-ServerWatch::ServerWatch(QString serverFolder, QObject* parent)
+ServerWatch::ServerWatch(QString serverFolder, Role role, QObject* parent)
     : QObject(parent)
     , serverFolder_(std::move(serverFolder))
+    , role_(role)
+    , keeperSocket_(keeperSocketPath(serverFolder_))
 {
     pollTimer_.setSingleShot(true);
     stopTimer_.setSingleShot(true);
     connect(&processCheck_, &QTimer::timeout, this, &ServerWatch::checkProcess);
     connect(&pollTimer_, &QTimer::timeout, this, &ServerWatch::poll);
     connect(&stopTimer_, &QTimer::timeout, this, &ServerWatch::askToEnd);
+    connect(&keeperLook_, &QTimer::timeout, this, &ServerWatch::lookForKeeper);
+    connect(&keeper_, &QLocalSocket::readyRead, this, &ServerWatch::readKeeper);
+    connect(&keeper_, &QLocalSocket::disconnected, this, &ServerWatch::keeperGone);
 }
 
 ServerWatch::~ServerWatch() = default;
@@ -58,6 +68,11 @@ ServerWatch::~ServerWatch() = default;
 void ServerWatch::begin(quint16 port)
 {
     port_ = port;
+    if (role_ == Role::FollowsKeeper) {
+        keeperLook_.start(remoteTimings().processCheck);
+        if (followsKeeperNow())
+            return;
+    }
     const std::optional<ServerRecord> found = readServerRecord(serverFolder_);
     if (found && ::serverRuns(*found)) {
         watch(*found);
@@ -74,6 +89,8 @@ bool ServerWatch::serverRuns() const
 
 QString ServerWatch::stateInWords() const
 {
+    if (keeperProcess_)
+        return keeperWords_;
     if (!info_)
         return QStringLiteral("not answering on port %1").arg(port_);
     return QStringLiteral("%1, %2/%3 players").arg(info_->map).arg(info_->players).arg(info_->maxPlayers);
@@ -81,6 +98,10 @@ QString ServerWatch::stateInWords() const
 
 QString ServerWatch::status() const
 {
+    if (keeperProcess_)
+        return keeperStatus_ + QStringLiteral(" (kept by quillmont --keep, pid %1)").arg(keeperProcess_);
+    if (!explanation_.isEmpty())
+        return explanation_;
     switch (state_) {
     case State::NoServer:
         return QStringLiteral("No server running");
@@ -113,7 +134,25 @@ QString ServerWatch::status() const
 void ServerWatch::setState(State state)
 {
     state_ = state;
+    explanation_.clear();
     Q_EMIT statusChanged();
+}
+
+void ServerWatch::explain(const QString& text)
+{
+    explanation_ = text;
+    Q_EMIT statusChanged();
+}
+
+std::chrono::milliseconds ServerWatch::silence() const
+{
+    return std::chrono::milliseconds(unansweredSince_.isValid() ? unansweredSince_.elapsed() : 0);
+}
+
+std::chrono::milliseconds ServerWatch::age() const
+{
+    const std::chrono::milliseconds watched(watchedSince_.isValid() ? watchedSince_.elapsed() : 0);
+    return record_ ? serverAge(*record_).value_or(watched) : watched;
 }
 
 void ServerWatch::askPort(quint16 port, std::function<void(const std::optional<ServerInfo>&)> answer)
@@ -139,6 +178,8 @@ void ServerWatch::watch(const ServerRecord& record)
     port_ = record.port;
     info_.reset();
     unansweredSince_.invalidate();
+    answeredOnce_ = false;
+    unanswered_ = 0;
     watchedSince_.start();
     termSent_ = false;
     lastLine_.clear();
@@ -163,9 +204,7 @@ void ServerWatch::poll()
     }
     // Often in the server's first minute, when the operator waits to see it come up. Its age is the
     // system's, from its start, also when a Quillmont started later took it over.
-    const std::chrono::milliseconds age
-        = serverAge(*record_).value_or(std::chrono::milliseconds(watchedSince_.elapsed()));
-    const bool early = age < remoteTimings().earlyPhase;
+    const bool early = age() < remoteTimings().earlyPhase;
     pollTimer_.start(early ? remoteTimings().pollEarly : remoteTimings().poll);
 }
 
@@ -174,7 +213,7 @@ void ServerWatch::poll()
 // cannot read is said as such.
 void ServerWatch::polled(const QueryRequest& request)
 {
-    if (!record_ || state_ == State::Stopping)
+    if (!record_ || state_ == State::Stopping || keeperProcess_)
         return;
     const std::optional<RemoteFailure>& failure = request.failure();
     if (!failure)
@@ -183,6 +222,7 @@ void ServerWatch::polled(const QueryRequest& request)
         return;
     if (!unansweredSince_.isValid())
         unansweredSince_ = pollAsked_;
+    ++unanswered_;
     if (failure->problem == RemoteProblem::BadReply)
         setState(State::Unreadable);
     else if (unansweredSince_.elapsed() >= remoteTimings().notAnswering.count() && state_ != State::NotAnswering)
@@ -193,6 +233,8 @@ void ServerWatch::answered(const ServerInfo& info)
 {
     info_ = info;
     unansweredSince_.invalidate();
+    answeredOnce_ = true;
+    unanswered_ = 0;
     setState(State::Running);
 }
 
@@ -207,10 +249,13 @@ void ServerWatch::checkProcess()
     }
 }
 
-void ServerWatch::stop()
+void ServerWatch::stop(AtLast atLast)
 {
     if (!record_ || !serverRuns() || state_ == State::Stopping)
         return;
+    if (keeperProcess_)
+        return tellKeeper({"stop"});
+    atLast_ = atLast;
     setState(State::Stopping);
     pollTimer_.stop();
     processCheck_.start(remoteTimings().stopCheck);
@@ -222,7 +267,8 @@ void ServerWatch::stop()
     stopTimer_.start(remoteTimings().stopGrace);
 }
 
-// The server has had its time to end: first its whole session is asked to end, then the operator.
+// The server has had its time to end: first its whole session is asked to end, then the operator,
+// or it is ended at once.
 void ServerWatch::askToEnd()
 {
     if (state_ != State::Stopping)
@@ -232,7 +278,10 @@ void ServerWatch::askToEnd()
             stopTimer_.start(remoteTimings().stopGrace);
         return;
     }
-    Q_EMIT stopStuck();
+    if (atLast_ == AtLast::End)
+        signalServer(true);
+    else
+        Q_EMIT stopStuck();
 }
 
 void ServerWatch::endNow()
@@ -362,13 +411,23 @@ QString ServerWatch::notePassword(const QByteArray& password)
 // gives what the operator should know when it cannot.
 QString ServerWatch::keptPassword(const std::optional<QByteArray>& password)
 {
-    if (!record_)
+    if (keeperProcess_)
+        tellKeeper({"password", password.value_or(QByteArray()).toHex()});
+    if (!record_ || keeperProcess_)
         return {};
     record_->password = password;
     const SaveOutcome outcome = writeServerRecord(serverFolder_, *record_);
     const Failure* failure = failureOf(outcome);
     const std::optional<QString> told = failure ? failure->message : std::get<Saved>(outcome).notDurable;
     return told ? QStringLiteral("\n\n") + *told : QString();
+}
+
+bool ServerWatch::command(const QByteArray& command)
+{
+    if (!record_ || !record_->password || record_->password->isEmpty())
+        return false;
+    send(*record_->password, command, [](const RconRequest&) {});
+    return true;
 }
 
 void ServerWatch::send(
@@ -385,4 +444,77 @@ void ServerWatch::send(
 QueryRequest* ServerWatch::askInfo(quint16 port)
 {
     return askServerInfo({QHostAddress(QHostAddress::LocalHost), port}, PacketShare::StatusPoll, this);
+}
+
+void ServerWatch::startByKeeper(const QString& maxplayers, const QString& startMap)
+{
+    tellKeeper({"start", maxplayers.toUtf8(), startMap.toUtf8()});
+}
+
+// A keeper that has come since is followed from then on; one whose socket is left over from a crash
+// answers no connection, and the watch goes on as it was.
+void ServerWatch::lookForKeeper()
+{
+    if (keeper_.state() == QLocalSocket::UnconnectedState && keeperSocket_ && QFileInfo::exists(*keeperSocket_))
+        keeper_.connectToServer(*keeperSocket_);
+}
+
+// A keeper answers at once with its process and the server's state; one that does not is taken for
+// gone, and the watch asks the server itself.
+bool ServerWatch::followsKeeperNow()
+{
+    lookForKeeper();
+    if (keeper_.state() == QLocalSocket::ConnectedState && keeper_.waitForReadyRead(keeperAnswersWithin)
+        && keeperProcess_)
+        return true;
+    keeper_.abort();
+    return false;
+}
+
+void ServerWatch::readKeeper()
+{
+    while (keeper_.canReadLine())
+        followKeeper(keeper_.readLine(longestKeeperLine));
+    if (keeper_.bytesAvailable() > longestKeeperLine)
+        keeper_.abort();
+}
+
+// The keeper's word replaces the watch's own questions: it asks the server, and this watch shows
+// what it reports, with the record as the keeper wrote it.
+void ServerWatch::followKeeper(const QByteArray& line)
+{
+    const QByteArrayList fields = keeperFields(line);
+    if (fields.value(0) == "keeper") {
+        keeperProcess_ = fields.value(1).toLongLong();
+        processCheck_.stop();
+        pollTimer_.stop();
+        stopTimer_.stop();
+    } else if (fields.value(0) == "state" && keeperProcess_ && fields.size() == 4) {
+        const bool ranBefore = serverRuns();
+        state_ = State(std::clamp(fields.at(1).toInt(), int(State::NoServer), int(State::Ended)));
+        keeperWords_ = QString::fromUtf8(fields.at(2));
+        keeperStatus_ = QString::fromUtf8(fields.at(3));
+        const bool runs = state_ >= State::Starting && state_ <= State::Stopping;
+        record_ = runs ? readServerRecord(serverFolder_) : std::nullopt;
+        explanation_.clear();
+        Q_EMIT statusChanged();
+        if (ranBefore && !serverRuns())
+            Q_EMIT ended();
+    } else if (fields.value(0) == "failed") {
+        Q_EMIT keeperFailed(QString::fromUtf8(fields.value(1)));
+    }
+}
+
+// The keeper has ended: this watch takes the server over itself.
+void ServerWatch::keeperGone()
+{
+    if (!std::exchange(keeperProcess_, 0))
+        return;
+    record_.reset();
+    QTimer::singleShot(0, this, [this] { begin(port_); }); // once the socket is closed
+}
+
+void ServerWatch::tellKeeper(const QByteArrayList& fields)
+{
+    keeper_.write(keeperLine(fields));
 }

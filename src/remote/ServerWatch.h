@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -29,13 +30,20 @@ struct SettingCheck {
 // from its record and its answers to status queries, or another server found on the port. While
 // this folder's server runs it is asked for its state every few seconds; otherwise the port is
 // asked only when the watch begins and before each start, so that no packet goes out for nothing.
+// While `quillmont --keep` keeps the folder's server, the watch of a window or another verb asks
+// nothing itself: it shows what the keeper reports, and leaves stops and starts to it.
 class ServerWatch : public QObject {
     Q_OBJECT
 
 public:
     enum class State { NoServer, OtherServer, Starting, Running, Unreadable, NotAnswering, Stopping, Stopped, Ended };
+    // The keeper's own watch is the one that asks; the others follow a keeper when there is one.
+    enum class Role { FollowsKeeper, Keeper };
+    // How a stop ends when the server does not heed the requests: the operator is asked, or it is
+    // ended at once.
+    enum class AtLast { Ask, End };
 
-    explicit ServerWatch(QString serverFolder, QObject* parent = nullptr);
+    explicit ServerWatch(QString serverFolder, Role role = Role::FollowsKeeper, QObject* parent = nullptr);
     ~ServerWatch() override;
 
     // Takes over this folder's server if it still runs; else tidies its record away and asks the
@@ -50,6 +58,22 @@ public:
     const std::optional<ServerRecord>& record() const { return record_; }
     // How the server's state reads in a question: "2fort, 3/16 players", or why it cannot be told.
     QString stateInWords() const;
+    // The status line says this instead, until the state changes.
+    void explain(const QString& text);
+
+    // For telling a hang: whether the server has answered since the watch began, how many queries
+    // sent since its last answer went unanswered, and for how long.
+    bool hasAnswered() const { return answeredOnce_; }
+    int unansweredQueries() const { return unanswered_; }
+    std::chrono::milliseconds silence() const;
+    // How long ago the server started, on the system's clock; else since the watch began.
+    std::chrono::milliseconds age() const;
+
+    // The process of `quillmont --keep` that keeps this folder's server, while this watch follows
+    // it; else 0.
+    qint64 keptBy() const { return keeperProcess_; }
+    // Asks the keeper to start the server (it stops a running one first).
+    void startByKeeper(const QString& maxplayers, const QString& startMap);
 
     // Asks the port just before a start: `answer` gets the state of the server that answers there,
     // or nothing when none does.
@@ -60,7 +84,7 @@ public:
     // Stops this folder's server: `quit` over the remote console when its password is known, then
     // the end of its whole session asked, and at last `stopStuck` for the operator to decide. When
     // the server cannot be signalled, `stopFailed` says why, and the server is watched as before.
-    void stop();
+    void stop(AtLast atLast = AtLast::Ask);
     void endNow();
     void keepRunning();
 
@@ -71,6 +95,9 @@ public:
     // The server has taken a new remote console password: the record keeps it, for Stop and for a
     // Quillmont started later. Gives what the operator should know when it cannot.
     QString notePassword(const QByteArray& password);
+    // Sends the server a remote console command with the password of its record; false when it
+    // has none.
+    bool command(const QByteArray& command);
 
 Q_SIGNALS:
     void statusChanged();
@@ -80,6 +107,8 @@ Q_SIGNALS:
     void stopStuck();
     void stopFailed(const QString& message);
     void applied(bool done, const QString& message);
+    // What the keeper could not do of what this watch asked of it.
+    void keeperFailed(const QString& message);
 
 private:
     void setState(State state);
@@ -95,8 +124,15 @@ private:
     QString keptPassword(const std::optional<QByteArray>& password);
     void send(const QByteArray& password, const QByteArray& command, std::function<void(const RconRequest&)> then);
     QueryRequest* askInfo(quint16 port);
+    void lookForKeeper();
+    bool followsKeeperNow();
+    void followKeeper(const QByteArray& line);
+    void readKeeper();
+    void keeperGone();
+    void tellKeeper(const QByteArrayList& fields);
 
     const QString serverFolder_;
+    const Role role_;
     State state_ = State::NoServer;
     std::optional<ServerRecord> record_;
     std::optional<ServerInfo> info_;
@@ -106,13 +142,24 @@ private:
     // Since the first query that went out after the last answer, and was not answered; invalid while
     // none is waiting for an answer. Queries Quillmont held back itself do not count.
     QElapsedTimer unansweredSince_;
+    bool answeredOnce_ = false;
+    int unanswered_ = 0;
     QPointer<QueryRequest> polling_;
     QElapsedTimer pollAsked_;
     QDateTime endedAt_;
     QString lastLine_;
     bool termSent_ = false;
+    AtLast atLast_ = AtLast::Ask;
+    QString explanation_;
     QTimer processCheck_;
     QTimer pollTimer_;
     QTimer stopTimer_;
     std::unique_ptr<RconClient> rcon_;
+    // The keeper followed, and what it last reported.
+    const std::optional<QString> keeperSocket_;
+    QLocalSocket keeper_;
+    QTimer keeperLook_;
+    qint64 keeperProcess_ = 0;
+    QString keeperStatus_;
+    QString keeperWords_;
 };

@@ -15,7 +15,8 @@ int print(std::FILE* stream, const QString& text, int exitCode)
 
 } // namespace
 
-std::optional<int> takeCommandLine(int argc, char* argv[], QString& serverFolder)
+std::optional<int> takeCommandLine(
+    int argc, char* argv[], QString& serverFolder, std::optional<HeadlessRequest>& headless)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -28,6 +29,23 @@ std::optional<int> takeCommandLine(int argc, char* argv[], QString& serverFolder
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    using Verb = HeadlessRequest::Verb;
+    const std::initializer_list<std::pair<QCommandLineOption, Verb>> verbs{
+        {{QStringLiteral("keep"),
+             QStringLiteral("Starts the server of SERVER_FOLDER, unless it runs, and keeps it running without a "
+                            "window, restarting it when it ends or hangs.")},
+            Verb::Keep},
+        {{QStringLiteral("status"),
+             QStringLiteral("Prints how the server of SERVER_FOLDER is; exits 0 while it runs, 3 when it does not.")},
+            Verb::Status},
+        {{QStringLiteral("stop"), QStringLiteral("Stops the server of SERVER_FOLDER and exits once it has ended.")},
+            Verb::Stop},
+    };
+    for (const auto& [option, verb] : verbs)
+        parser.addOption(option);
+    const QCommandLineOption stopOnExit(QStringLiteral("stop-on-exit"),
+        QStringLiteral("With --keep: stops the server before the keeper ends; without it the server runs on."));
+    parser.addOption(stopOnExit);
     parser.addPositionalArgument(QStringLiteral("SERVER_FOLDER"),
         QStringLiteral("The server's installation folder, which holds tfc and hlds_run or HLDS.EXE."),
         QStringLiteral("[SERVER_FOLDER]"));
@@ -45,5 +63,15 @@ std::optional<int> takeCommandLine(int argc, char* argv[], QString& serverFolder
     if (!positional.isEmpty() && !QFileInfo(positional.first()).isDir())
         return print(stderr, QStringLiteral("%1 is not a folder.\n").arg(positional.first()), wrong);
     serverFolder = positional.value(0);
+    for (const auto& [option, verb] : verbs) {
+        if (!parser.isSet(option))
+            continue;
+        if (headless || positional.isEmpty())
+            return print(
+                stderr, QStringLiteral("Give one of --keep, --status and --stop, and a server folder.\n"), wrong);
+        headless = HeadlessRequest{verb, serverFolder, parser.isSet(stopOnExit)};
+    }
+    if (parser.isSet(stopOnExit) && (!headless || headless->verb != Verb::Keep))
+        return print(stderr, QStringLiteral("--stop-on-exit goes with --keep.\n"), wrong);
     return std::nullopt;
 }

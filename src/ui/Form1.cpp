@@ -2,15 +2,14 @@
 
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
+#include "launch/FolderSettings.h"
 #include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerRecord.h"
-#include "launch/ServerSession.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 #include "ui/Centring.h"
 #include "ui/Controls.h"
-#include "ui/FolderSettings.h"
 #include "ui/Form2.h"
 #include "ui/Form3.h"
 #include "ui/Form4.h"
@@ -21,6 +20,7 @@
 #include "ui/Form9.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
+#include "ui/RestartDaily.h"
 #include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
 #include "ui/Twips.h"
@@ -162,6 +162,8 @@ Form1::Form1(Forms& registry)
     : forms(registry)
     , settings(registry.settings())
     , watch(registry.serverFolder())
+    , keeper(registry.serverFolder(), watch)
+    , notifier(registry.serverFolder())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quillmont"));
@@ -193,6 +195,15 @@ Form1::Form1(Forms& registry)
         restartPending = false;
         showFailure(message);
     });
+    connect(&watch, &ServerWatch::keeperFailed, this, [this](const QString& message) {
+        restartPending = false;
+        showFailure(message);
+    });
+    // Told on the desktop when the operator looks elsewhere; a keeper without a window tells it itself.
+    connect(&keeper, &ServerKeeper::happened, this, [this](const QString& what, bool alarming) {
+        if (alarming && !isActiveWindow())
+            notifier.notify(what);
+    });
     connect(&watch, &ServerWatch::ended, this, [this] {
         if (std::exchange(restartPending, false))
             startAfterPortCheck();
@@ -216,6 +227,7 @@ void Form1::buildMenus()
         void (Form1::*handler)();
         bool enabled = true;
         const char* shortcut = nullptr;
+        bool checkable = false;
     };
     struct Menu {
         const char* name;
@@ -223,9 +235,10 @@ void Form1::buildMenus()
         std::initializer_list<Entry> entries;
     };
     // Open... has no action; Save As... has one but stays greyed; Stop and Restart are greyed while
-    // no server of this folder runs. Alt and a menu's underlined letter opens it, and an entry's
-    // underlined letter chooses it. The server's entries have the keys that start, stop and restart
-    // a program being run elsewhere on Linux desktops, which no box of the window takes.
+    // no server of this folder runs, Keep Server Running while `quillmont --keep` keeps it. Alt and
+    // a menu's underlined letter opens it, and an entry's underlined letter chooses it. The server's
+    // entries have the keys that start, stop and restart a program being run elsewhere on Linux
+    // desktops, which no box of the window takes.
     // clang-format off
     const std::initializer_list<Menu> menus{
         {"menuFile", "&File", {
@@ -244,6 +257,8 @@ void Form1::buildMenus()
             {"menuStart", "&Start Server", &Form1::Command2_Click, true, "F5"},
             {"menuStop", "S&top Server", &Form1::menuStop_Click, true, "Shift+F5"},
             {"menuRestart", "&Restart Server", &Form1::menuRestart_Click, true, "Ctrl+Shift+F5"},
+            {"menuKeep", "&Keep Server Running", &Form1::menuKeep_Click, true, nullptr, true},
+            {"menuDaily", "Restart &Daily...", &Form1::menuDaily_Click},
             {"blankServer", nullptr, nullptr},
             {"menuConsole", "Server &Console", &Form1::menuConsole_Click, true, "F12"},
             {"menuPort", "Server &Port...", &Form1::menuPort_Click}}},
@@ -261,6 +276,7 @@ void Form1::buildMenus()
             action->setEnabled(entry.enabled);
             if (entry.shortcut)
                 action->setShortcut(QKeySequence(QLatin1StringView(entry.shortcut)));
+            action->setCheckable(entry.checkable);
             if (entry.handler)
                 connect(action, &QAction::triggered, this, entry.handler);
         }
@@ -273,6 +289,8 @@ void Form1::Form_Load()
     loadSettingsFile();
     applyCaptions(this, loadCaptions, settings);
     showSwitches(this, mainSwitches, settings);
+    keeper.setKeeping(keepServer(forms.serverFolder()));
+    control<QAction>(this, "menuKeep")->setChecked(keeper.keeping());
     showServerState();
     watch.begin(serverPort(forms.serverFolder()));
 }
@@ -287,6 +305,9 @@ void Form1::showServerState()
     findChild<QLabel*>(QStringLiteral("serverState"))->setText(watch.status());
     for (const char* entry : {"menuStop", "menuRestart"})
         control<QAction>(this, entry)->setEnabled(watch.serverRuns());
+    auto* keep = control<QAction>(this, "menuKeep");
+    keep->setEnabled(!watch.keptBy());
+    keep->setChecked(watch.keptBy() || keeper.keeping());
 }
 
 // The maps are read once, as soon as the window has been drawn, so that many of them do not keep
@@ -485,51 +506,21 @@ void Form1::startAfterPortCheck()
     });
 }
 
-// Nothing starts while something else stands where the server's record belongs, since a server
-// without its record is one that Quillmont can neither find again nor stop. Trouble with the log
-// is told before the start.
+// Where `quillmont --keep` keeps the server, it is the one that starts it. Trouble with the log or
+// the record is told once the server runs.
 void Form1::startNow()
 {
-    const ServerCommand command = serverCommand(forms.serverFolder(), settings, serverPort(forms.serverFolder()));
-    for (const std::optional<Failure>& refused :
-        {recordInTheWay(forms.serverFolder()), serverProgramMissing(command)}) {
-        if (refused) {
-            showFailure(refused->message);
-            return;
-        }
+    if (watch.keptBy()) {
+        watch.startByKeeper(settings.maxplayers, settings.start_map);
+        return;
     }
-    ServerOutput output(command);
-    if (output.notKept())
-        showFailure(output.notKept()->message);
-    const auto started = startServer(command, output);
+    const auto started = keeper.start(settings.maxplayers, settings.start_map);
     if (const auto* failure = std::get_if<Failure>(&started)) {
         showFailure(failure->message);
         return;
     }
-    recordServer(std::get<StartedServer>(started), command);
-}
-
-// The record lets this window, or a Quillmont started later, find the server again; without it the
-// server runs all the same.
-void Form1::recordServer(const StartedServer& server, const ServerCommand& command)
-{
-    // A server that ended at once has no record of the system's; it shows as ended.
-    ServerRecord record = recordOfProcess(server.processId).value_or(ServerRecord());
-    record.processId = server.processId;
-    record.token = server.token;
-    record.startedAt = QDateTime::currentDateTime();
-    record.port = serverPort(forms.serverFolder());
-    record.commandLine = command.program + QLatin1Char(' ') + command.arguments.join(QLatin1Char(' '));
-    record.maxplayers = settings.maxplayers;
-    record.startMap = settings.start_map;
-    record.password = valueSetIn(serverCfgBytes(forms.inServerFolder(serverConfigFile)), "rcon_password");
-    watch.watch(record);
-    const SaveOutcome saved = writeServerRecord(forms.serverFolder(), record);
-    if (const Failure* failure = failureOf(saved))
-        showFailure(failure->message
-            + QStringLiteral("\n\nThe server runs, but a Quillmont started later will not know that it started it."));
-    else if (const std::optional<QString>& notDurable = std::get<Saved>(saved).notDurable)
-        showFailure(*notDurable);
+    for (const QString& notice : std::get<StartedFolderServer>(started).notices)
+        showFailure(notice);
 }
 
 void Form1::menuStop_Click()
@@ -546,6 +537,19 @@ void Form1::askToEndServer()
     }
     restartPending = false;
     watch.keepRunning();
+}
+
+// Checking the entry has already changed its state.
+void Form1::menuKeep_Click()
+{
+    const bool keep = control<QAction>(this, "menuKeep")->isChecked();
+    setKeepServer(forms.serverFolder(), keep);
+    keeper.setKeeping(keep);
+}
+
+void Form1::menuDaily_Click()
+{
+    forms.show<RestartDaily>();
 }
 
 void Form1::menuConsole_Click()

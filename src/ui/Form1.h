@@ -1,6 +1,8 @@
 #pragma once
 
 #include "formats/SettingsFile.h"
+#include "keep/DesktopNotifier.h"
+#include "keep/ServerKeeper.h"
 #include "remote/ServerWatch.h"
 #include "settings/ServerSettings.h"
 
@@ -11,8 +13,6 @@
 #include <span>
 
 class Forms;
-struct ServerCommand;
-struct StartedServer;
 
 // The main window: the start-up window that loads the settings, edits the main-screen settings,
 // writes server.cfg, starts, stops and restarts the server and shows its state, and opens every
@@ -56,7 +56,6 @@ private:
     bool approveStart(bool restart);
     void startAfterPortCheck();
     void startNow();
-    void recordServer(const StartedServer& server, const ServerCommand& command);
     void askToEndServer();
     void offerToApply(const QByteArray& before);
 
@@ -74,6 +73,8 @@ private:
     void menuAbout_Click();
     void menuStop_Click();
     void menuRestart_Click();
+    void menuKeep_Click();
+    void menuDaily_Click();
     void menuConsole_Click();
     void menuPort_Click();
 
@@ -82,6 +83,8 @@ private:
     bool mapsRead = false;
     std::optional<QStringList> maps;
     ServerWatch watch;
+    ServerKeeper keeper;
+    DesktopNotifier notifier;
     // A start waits for the port to be asked, or for the running server to stop.
     bool startPending = false;
     bool restartPending = false;

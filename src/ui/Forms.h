@@ -70,6 +70,6 @@ private:
     const QString serverFolder_;
     TextEncoding fileEncoding_ = platformEncoding();
     QSet<QString> toldReadable_;
-    std::array<QPointer<QWidget>, 12> windows_;
+    std::array<QPointer<QWidget>, 16> windows_;
     QByteArray defaultsKept_;
 };

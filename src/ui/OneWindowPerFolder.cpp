@@ -1,32 +1,12 @@
 #include "ui/OneWindowPerFolder.h"
 
+#include "remote/KeeperChannel.h"
 #include "ui/MessageBox.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 namespace {
-
-// The longest path a local socket may have: the system's 107 bytes (sun_path, less its closing NUL),
-// less the byte that Qt keeps on Linux for the leading NUL of an abstract name, even for a path.
-constexpr qsizetype longestSocketPath = 106;
-
-// The socket in the user's runtime folder, which Qt makes sure is theirs alone (mode 0700), so that
-// no other account can take its name first: named by a hash of the folder, which may be long and
-// hold "/". None where that would make too long a path.
-std::optional<QString> socketPathFor(const QString& folder)
-{
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Md5).toHex();
-    const QString path = runtime + QStringLiteral("/quillmont-") + QString::fromLatin1(hash);
-    if (runtime.isEmpty() || QFile::encodeName(path).size() > longestSocketPath)
-        return std::nullopt;
-    return path;
-}
 
 const QByteArray bringForward = "bring forward\n";
 constexpr int answerWithin = 1000; // milliseconds
@@ -35,7 +15,7 @@ constexpr int answerWithin = 1000; // milliseconds
 
 OneWindowPerFolder::OneWindowPerFolder(const QString& serverFolder)
     : folder_(serverFolder)
-    , socketPath_(socketPathFor(serverFolder))
+    , socketPath_(runtimeSocketPath(QStringLiteral("quillmont-"), serverFolder))
     , lock_(QDir(serverFolder).filePath(QStringLiteral(".quillmont.lock")))
 {
     lock_.setStaleLockTime(0); // stale only when its program is gone, however long it has run

@@ -1,6 +1,6 @@
 #include "ui/ServerFolder.h"
 
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 
 #include <QDir>
 #include <QFileDialog>

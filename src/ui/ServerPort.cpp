@@ -1,7 +1,7 @@
 #include "ui/ServerPort.h"
 
+#include "launch/FolderSettings.h"
 #include "ui/Centring.h"
-#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"

@@ -675,7 +675,7 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QTemporaryDir folder;
         const QString log = folder.filePath("server-console.log");
-        writeBytes(folder.filePath("other.log"), "one\ntwo\n");
+        writeBytes(folder.filePath("other.log"), "one\ntwo\n*** 2026-12-07T20:15:03 A line of Quillmont's own\n");
         if (kind == "file")
             QVERIFY(QFile::copy(folder.filePath("other.log"), log));
         else if (kind == "pipe")
@@ -683,6 +683,59 @@ private Q_SLOTS:
         else
             QVERIFY(QFile::link(folder.filePath("other.log"), log));
         QCOMPARE(lastLineOf(log), line);
+    }
+
+    // A log past its limit is copied aside, its copies moved up, five kept, the new ones readable by
+    // their owner alone; nothing but plain files of this account's own is moved or written.
+    void rotatesLog_data()
+    {
+        QTest::addColumn<QStringList>("before"); // "NAME=CONTENTS", or "NAME>TARGET" for a link
+        QTest::addColumn<QStringList>("after"); // "NAME=CONTENTS MODE", the log's note as <note>
+        QTest::addColumn<QString>("failure");
+        const QStringList copies{"log=0123456789", "log.1=a", "log.2=b", "log.3=c", "log.4=d", "log.5=e"};
+        QTest::newRow("within its limit") << QStringList{"log=01234567"} << QStringList{"log=01234567 0600"} << "";
+        QTest::newRow("no log") << QStringList{} << QStringList{} << "";
+        QTest::newRow("copied aside") << QStringList{"log=0123456789"}
+                                      << QStringList{"log=<note> 0600", "log.1=0123456789 0600"} << "";
+        QTest::newRow("five kept") << copies
+                                   << QStringList{"log=<note> 0600", "log.1=0123456789 0600", "log.2=a 0600",
+                                          "log.3=b 0600", "log.4=c 0600", "log.5=d 0600"}
+                                   << "";
+        QTest::newRow("a link where a copy goes") << QStringList{"log=0123456789", "log.1=a", "log.2>log.1"}
+                                                  << QStringList{"log=0123456789 0600", "log.1=a 0600", "log.2=a 0777"}
+                                                  << "Cannot write <log>.2: it is a symbolic link, not a plain file.";
+        QTest::newRow("a log that is a link") << QStringList{"log>log.1", "log.1=0123456789"}
+                                              << QStringList{"log=0123456789 0777", "log.1=0123456789 0600"}
+                                              << "Cannot write <log>: it is a symbolic link, not a plain file.";
+    }
+
+    void rotatesLog()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(QString, failure);
+        QTemporaryDir folder;
+        const QString log = folder.filePath("server-console.log");
+        const auto inFolder = [&](const QString& name) { return QString(name).replace("log", log); };
+        for (const QString& file : before) {
+            if (file.contains('>'))
+                QVERIFY(QFile::link(inFolder(file.section('>', 1)), inFolder(file.section('>', 0, 0))));
+            else
+                writeBytes(inFolder(file.section('=', 0, 0)), file.section('=', 1).toUtf8());
+            QFile::setPermissions(
+                inFolder(file.section(QRegularExpression("[=>]"), 0, 0)), QFile::ReadOwner | QFile::WriteOwner);
+        }
+        QCOMPARE(messageOf(rotateLog(log, 8)), QString(failure).replace("<log>", log));
+        QStringList found;
+        for (const QString& name : filesIn(folder.path())) {
+            const QString contents = QString::fromUtf8(readBytes(folder.filePath(name)));
+            const bool noted = contents.startsWith("*** ")
+                && contents.endsWith(" Quillmont copied this log to server-console.log.1 and began it anew; lines "
+                                     "the server wrote meanwhile may be lost.\n");
+            found << QString(name).replace("server-console.", "") + '=' + (noted ? "<note>" : contents) + ' '
+                    + modeOf(folder.filePath(name));
+        }
+        QCOMPARE(found, after);
     }
 
     // The log followed as log-follows.txt says: lines cut, passed over and taken up again, within

@@ -2,14 +2,16 @@
 # check_install.sh CMAKE BUILD: installs the build into an empty prefix and checks what a desktop
 # finds there: the program, its desktop entry, the icon at every size, the AppStream metadata, the
 # last two validated, and the README's part about the program, which names nothing that is not
-# installed; and that the Debian package holds that README too. Exits 77,
-# which CTest takes as skipped, when a validator is missing.
+# installed; that the Debian package holds that README too; and the systemd user unit, verified as
+# an instance that runs the built program. Exits 77, which CTest takes as skipped, when a validator
+# is missing.
 set -euo pipefail
 cmake=$1 build=$2
 readme=$(dirname "$0")/../../README.md
 prefix=$(mktemp -d)
 package=$(mktemp -d)
-trap 'rm -rf "$prefix" "$package"' EXIT
+units=$(mktemp -d)
+trap 'rm -rf "$prefix" "$package" "$units"' EXIT
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 # What the Debian package holds: the components cmake/Packaging.cmake has CPack install.
 for component in Unspecified debian; do
@@ -38,10 +40,19 @@ for size in 16 24 32 48 64 128 256; do
         || fail "$png is not a ${size}x${size} PNG"
 done
 
-for tool in desktop-file-validate appstreamcli; do
+unit=$prefix/lib/systemd/user/quillmont-keep@.service
+grep -q '^ExecStart=.*/quillmont --keep %f --stop-on-exit$' "$unit" || fail "the unit does not keep its folder"
+
+for tool in desktop-file-validate appstreamcli systemd-analyze; do
     command -v $tool >/dev/null \
-        || { echo "SKIP: $tool is missing (Debian packages desktop-file-utils and appstream)"; exit 77; }
+        || { echo "SKIP: $tool is missing (Debian packages desktop-file-utils, appstream and systemd)"; exit 77; }
 done
+# The template checked as an instance, for /srv/hlds, running the program just built. A mistyped
+# directive only warns, so any output at all fails.
+sed "s|^ExecStart=[^ ]*|ExecStart=$prefix/bin/quillmont|" "$unit" > "$units/quillmont-keep@srv-hlds.service"
+mkdir -m 700 "$units/runtime"
+report=$(XDG_RUNTIME_DIR=$units/runtime systemd-analyze verify --user --man=no "$units/quillmont-keep@srv-hlds.service" 2>&1) \
+    && [ -z "$report" ] || fail "systemd-analyze: $report"
 # The validator passes hints and even some errors with status 0, so any output at all fails.
 report=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$report" ] || fail "desktop-file-validate: $report"
 appstreamcli validate --no-net --strict "$metainfo" || fail "appstreamcli found problems"

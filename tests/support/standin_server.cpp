@@ -17,7 +17,8 @@
 //                          and a control character, two are the same, one is a bot
 //   STANDIN_PRINT_PACKETS  1: also prints every datagram it receives, in hex
 //   STANDIN_RESTART        1: plays hlds_run, starting the server again in the same process group
-//                          each time it quits
+//                          each time it quits, unless -norestart is among its arguments; "always":
+//                          each time it ends, however, even with -norestart
 //   STANDIN_IGNORE_TERM    1: ignores SIGTERM
 //   STANDIN_BLOCK_OUTPUT   1: once serving, writes its output in blocks, as the C library writes the
 //                          engine's to a file, not at each print
@@ -48,6 +49,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -367,9 +369,9 @@ private:
     qint32 sequence = 2;
 };
 
-// Plays hlds_run: a parent that starts the server again when it quits, in the same process group.
-// Only the server process returns from here.
-void restartAfterQuit(QDeadlineTimer deadline)
+// Plays hlds_run: a parent that starts the server again when it quits (or ends at all), in the same
+// process group. Only the server process returns from here.
+void restartAfterQuit(QDeadlineTimer deadline, bool always)
 {
     for (;;) {
         const pid_t server = fork();
@@ -380,7 +382,7 @@ void restartAfterQuit(QDeadlineTimer deadline)
         }
         int status = 0;
         waitpid(server, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || deadline.hasExpired())
+        if ((!always && (!WIFEXITED(status) || WEXITSTATUS(status) != 0)) || deadline.hasExpired())
             std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
     }
 }
@@ -394,8 +396,10 @@ int main(int argc, char* argv[])
         = lifetime.isEmpty() ? QDeadlineTimer::Forever : QDeadlineTimer(lifetime.toLongLong());
     if (qgetenv("STANDIN_IGNORE_TERM") == "1")
         std::signal(SIGTERM, SIG_IGN);
-    if (qgetenv("STANDIN_RESTART") == "1" && lifetime != "0")
-        restartAfterQuit(deadline);
+    const QByteArray restart = qgetenv("STANDIN_RESTART");
+    const bool noRestart = std::find(argv, argv + argc, std::string_view("-norestart")) != argv + argc;
+    if ((restart == "always" || (restart == "1" && !noRestart)) && lifetime != "0")
+        restartAfterQuit(deadline, restart == "always");
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     QByteArray text = "Stand-in dedicated server\nprogram: " + arguments.first().toUtf8() + '\n';

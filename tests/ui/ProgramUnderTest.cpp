@@ -1,7 +1,7 @@
 #include "ProgramUnderTest.h"
 
+#include "launch/FolderSettings.h"
 #include "ui/BanDialog.h"
-#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 #include "ui/Form2.h"
@@ -13,6 +13,7 @@
 #include "ui/Form8.h"
 #include "ui/Form9.h"
 #include "ui/MessageBox.h"
+#include "ui/RestartDaily.h"
 #include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
 
@@ -83,7 +84,8 @@ QWidget* ProgramUnderTest::open(const QString& form)
     static const QMap<QString, QWidget* (*)(Forms&)> openers{{"Form1", &show<Form1>}, {"Form2", &show<Form2>},
         {"Form3", &show<Form3>}, {"Form4", &show<Form4>}, {"Form5", &show<Form5>}, {"Form6", &show<Form6>},
         {"Form7", &show<Form7>}, {"Form8", &show<Form8>}, {"Form9", &show<Form9>}, {"Form10", &show<Form10>},
-        {"ServerPort", &show<ServerPort>}, {"ServerConsole", &show<ServerConsole>}};
+        {"ServerPort", &show<ServerPort>}, {"ServerConsole", &show<ServerConsole>},
+        {"RestartDaily", &show<RestartDaily>}};
     QWidget* window = openers.value(form)(*forms);
     if (!QTest::qWaitForWindowActive(window))
         qWarning() << form << "did not become active";

@@ -1,7 +1,7 @@
 #include "AtSpiReader.h"
 #include "StandIn.h"
 #include "TestFiles.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 
 #include <QProcess>
 #include <QScopeGuard>

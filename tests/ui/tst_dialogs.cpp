@@ -1,7 +1,7 @@
 #include "ProgramUnderTest.h"
 #include "formats/SettingsFile.h"
+#include "launch/FolderSettings.h"
 #include "launch/ServerLaunch.h"
-#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form10.h"
 
@@ -109,6 +109,8 @@ private Q_SLOTS:
         QCOMPARE(statesOf(main, listOf(given, "mainAfter")), listOf(given, "mainAfter"));
         if (given.contains("port"))
             QCOMPARE(serverPort(program.folder), given.value("port").toUShort());
+        if (given.contains("daily"))
+            QCOMPARE(dailyRestart(program.folder).value_or(QTime()).toString("HH:mm"), textOf(given, "daily"));
     }
 
     // Values from another system, of any length and with any character, pass through every window
@@ -193,7 +195,8 @@ private Q_SLOTS:
                 "menuRestrictions=&Class Restriction opens Form2", "menuDamage=&Team Damage Settings opens Form3",
                 "menuScoring=&Scoring and Team Settings opens Form7", "menuCheats=C&heats opens Form5",
                 "menuServer=&Server", "menuStart=&Start Server [F5]", "menuStop=S&top Server [Shift+F5] (greyed)",
-                "menuRestart=&Restart Server [Ctrl+Shift+F5] (greyed)", "blankServer=",
+                "menuRestart=&Restart Server [Ctrl+Shift+F5] (greyed)", "menuKeep=&Keep Server Running",
+                "menuDaily=Restart &Daily... opens RestartDaily", "blankServer=",
                 "menuConsole=Server &Console [F12] opens ServerConsole", "menuPort=Server &Port... opens ServerPort",
                 "menuHelp=&Help", "menuAbout=&About opens Form8"}));
         // Each entry's letter chooses it alone in its menu.

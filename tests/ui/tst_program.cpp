@@ -1,5 +1,5 @@
 #include "ProgramUnderTest.h"
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/Form4.h"
 #include "ui/OneWindowPerFolder.h"
@@ -110,13 +110,16 @@ private Q_SLOTS:
         const QByteArray expected = given.value("prints") + '\n';
         const QByteArray output = quillmont->readAllStandardOutput();
         QCOMPARE(quillmont->exitCode() ? quillmont->readAllStandardError() : output.left(expected.size()), expected);
-        // Every option the help lists works without a display too.
+        // Every option the help lists works without a display too: alone, a verb for a server folder
+        // only says that it needs one.
         const QRegularExpression listed("^  (-.*?)  ", QRegularExpression::MultilineOption);
         for (const QRegularExpressionMatch& option : listed.globalMatch(QString::fromLocal8Bit(output))) {
             for (const QString& name : option.captured(1).split(", ")) {
                 QProcess* alone = startQuillmont({name}, dir.path(), this, "xcb");
                 QVERIFY(alone->waitForFinished(10000));
-                QVERIFY2(alone->exitStatus() == QProcess::NormalExit && alone->exitCode() == 0, qPrintable(name));
+                QVERIFY2(
+                    alone->exitStatus() == QProcess::NormalExit && (alone->exitCode() == 0 || alone->exitCode() == 2),
+                    qPrintable(name));
             }
         }
     }

@@ -1,10 +1,12 @@
 #include "ProgramUnderTest.h"
 #include "StandIn.h"
+#include "keep/DailyRestart.h"
+#include "launch/FolderSettings.h"
+#include "launch/ServerLog.h"
 #include "launch/ServerRecord.h"
 #include "launch/ServerSession.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
-#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
@@ -46,6 +48,22 @@ const RemoteTimings testTimings{.quiet = 100ms,
     .stopGrace = 700ms,
     .applyPause = 200ms};
 
+// Keeping's waits shortened too; the limit of the log far lower.
+const KeepTimings testKeepTimings{.restartPause = 1000ms,
+    .hang = 1500ms,
+    .startGrace = 1000ms,
+    .dailyCheck = 100ms,
+    .logCheck = 200ms,
+    .logLimit = 64 * 1024};
+
+// The engine that the start script runs, as the system lists the script's children.
+pid_t engineOf(const QString& folder)
+{
+    const std::optional<ServerRecord> record = readServerRecord(folder);
+    const QString script = QString::number(record ? record->processId : 0);
+    return pid_t(readBytes("/proc/" + script + "/task/" + script + "/children").split(' ').value(0).toInt());
+}
+
 // Kills the start script alone, the process Quillmont started, and waits until it has ended.
 void killScript(const QString& folder)
 {
@@ -66,9 +84,14 @@ private Q_SLOTS:
     void initTestCase()
     {
         setRemoteTimings(testTimings);
+        setKeepTimings(testKeepTimings);
         qputenv("STANDIN_LIFETIME_MS", "30000"); // no stand-in outlives the test by long
     }
-    void cleanupTestCase() { setRemoteTimings({}); }
+    void cleanupTestCase()
+    {
+        setRemoteTimings({});
+        setKeepTimings({});
+    }
 
     void cleanup()
     {
@@ -89,6 +112,7 @@ private Q_SLOTS:
             for (const QString& variable : environment)
                 qunsetenv(variable.section('=', 0, 0).toUtf8());
             setRemoteTimings(testTimings);
+            setWallClockForTests({});
         });
         for (const QString& variable : environment)
             qputenv(variable.section('=', 0, 0).toUtf8(), variable.section('=', 1).toUtf8());
@@ -116,7 +140,7 @@ private Q_SLOTS:
                     + '$');
                 const auto* state = child<QLabel>(main, "serverState");
                 QTRY_VERIFY2_WITH_TIMEOUT(
-                    expected.match(state->text()).hasMatch(), qPrintable(rest + " is not " + state->text()), 3000);
+                    expected.match(state->text()).hasMatch(), qPrintable(rest + " is not " + state->text()), 10000);
             } else if (word == "told") {
                 QTRY_COMPARE_WITH_TIMEOUT(program.messages.size(), rest.toInt(), 3000);
             } else if (word == "answer") {
@@ -126,6 +150,37 @@ private Q_SLOTS:
             } else if (const QMap<QString, int> bySignal{{"pause", SIGSTOP}, {"resume", SIGCONT}, {"kill", SIGKILL}};
                        bySignal.contains(word)) {
                 signalServer(program.folder, bySignal.value(word));
+            } else if (word == "kill-engine") {
+                QTRY_VERIFY(engineOf(program.folder) > 0);
+                kill(engineOf(program.folder), SIGKILL);
+            } else if (word == "started") { // the log holds so many starts
+                QTRY_COMPARE_WITH_TIMEOUT(
+                    readBytes(log).count("\n--- ") + readBytes(log).startsWith("--- "), rest.toInt(), 10000);
+            } else if (word == "old-logs") { // a log past its limit, and the five copies kept of earlier ones
+                writeBytes(log, QByteArray(keepTimings().logLimit, 'x') + '\n');
+                for (int copy = 1; copy <= keptLogCopies; ++copy) {
+                    writeBytes(log + '.' + QString::number(copy), "copy " + QByteArray::number(copy) + '\n');
+                    QFile::setPermissions(log + '.' + QString::number(copy), QFile::ReadOwner | QFile::WriteOwner);
+                }
+            } else if (word == "copies") { // so many copies of the log, no more kept
+                const QString newest = log + ".1", oldest = log + '.' + rest;
+                QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(oldest), 10000);
+                QVERIFY(!QFileInfo::exists(log + '.' + QString::number(rest.toInt() + 1)));
+                for (const QString& file : {log, newest, oldest})
+                    QCOMPARE(modeOf(file), "0600");
+                QVERIFY(readBytes(log).startsWith("*** "));
+                QVERIFY(readBytes(log).split('\n').first().endsWith(
+                    "copied this log to server-console.log.1 and began it anew; lines the server wrote meanwhile "
+                    "may be lost."));
+            } else if (word == "rotated") { // the log copied aside once more
+                const QByteArray copied = readBytes(log + ".1");
+                QTRY_VERIFY_WITH_TIMEOUT(readBytes(log + ".1") != copied, 10000);
+            } else if (word == "noted") { // the log has come to hold a line with the text
+                QTRY_VERIFY_WITH_TIMEOUT(readBytes(log).contains(rest.toUtf8()), 10000);
+            } else if (word == "daily") { // a restart a few minutes ahead, on a clock a minute further each look
+                const QDateTime now = QDateTime::currentDateTime();
+                setDailyRestart(program.folder, now.addSecs(7 * 60).time());
+                setWallClockForTests([now, minutes = 0]() mutable { return now.addSecs(60 * ++minutes); });
             } else if (word == "kill-script") {
                 killScript(program.folder);
             } else if (word == "polled") { // the server answered twice more, so its process was looked at
@@ -177,9 +232,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(
             loggedLines().filter(QRegularExpression("^--- ")).size(), given.value("starts", "1").toInt(), 3000);
         const QStringList logged = loggedLines();
-        const QString line = textOf(given, "logged").replace("<next port>", nextPort);
-        if (!line.isEmpty())
-            QCOMPARE(logged.filter(line.mid(line.startsWith('!'))).isEmpty(), line.startsWith('!'));
+        QStringList expectedLines = listOf(given, "logged");
+        for (const QString& line : expectedLines.replaceInStrings("<next port>", nextPort))
+            QVERIFY2(logged.filter(line.mid(line.startsWith('!'))).isEmpty() == line.startsWith('!'), qPrintable(line));
     }
 };
 

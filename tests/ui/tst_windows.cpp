@@ -1,7 +1,7 @@
 #include "ProgramUnderTest.h"
 #include "StandIn.h"
+#include "launch/FolderSettings.h"
 #include "ui/BanDialog.h"
-#include "ui/FolderSettings.h"
 #include "ui/Form1.h"
 #include "ui/MessageBox.h"
 #include "ui/PlayersModel.h"
@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
@@ -108,7 +109,7 @@ private Q_SLOTS:
             server.emplace(Case{{"serves", given.value("serves")}}, serverPort(program.folder));
             writeBytes(program.path("tfc/server.cfg"), "rcon_password \"secret\"\r\n");
         }
-        program.start();
+        Form1* main = program.start();
         QImage actual;
         if (given.contains("ban")) {
             BanDialog dialog(
@@ -116,6 +117,12 @@ private Q_SLOTS:
                 [](int minutes) { return QString("banid %1 STEAM_0:1:20481001 kick").arg(minutes); },
                 textOf(given, "text"));
             actual = dialog.grab().toImage();
+        } else if (given.contains("menu")) { // a menu of the main window, open
+            auto* menu = child<QMenu>(main, textOf(given, "menu"));
+            menu->popup(main->mapToGlobal(QPoint()));
+            if (QTest::qWaitForWindowExposed(menu))
+                actual = menu->grab().toImage();
+            menu->hide();
         } else if (given.contains("message")) { // a message as the operator sees it, text and icon
             interceptMessagesForTests([&actual](QMessageBox& box) {
                 box.show();

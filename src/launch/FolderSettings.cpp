@@ -1,4 +1,4 @@
-#include "ui/FolderSettings.h"
+#include "launch/FolderSettings.h"
 
 #include "launch/ServerLaunch.h"
 
@@ -64,4 +64,27 @@ QByteArray consoleGeometry(const QString& serverFolder)
 void setConsoleGeometry(const QString& serverFolder, const QByteArray& geometry)
 {
     programSettings().setValue(keyOf(serverFolder, "consoleGeometry"), geometry);
+}
+
+bool keepServer(const QString& serverFolder)
+{
+    return programSettings().value(keyOf(serverFolder, "keepServer"), false).toBool();
+}
+
+void setKeepServer(const QString& serverFolder, bool keep)
+{
+    programSettings().setValue(keyOf(serverFolder, "keepServer"), keep);
+}
+
+std::optional<QTime> dailyRestart(const QString& serverFolder)
+{
+    const QTime at = QTime::fromString(
+        programSettings().value(keyOf(serverFolder, "dailyRestart")).toString(), QStringLiteral("HH:mm"));
+    return at.isValid() ? std::optional(at) : std::nullopt;
+}
+
+void setDailyRestart(const QString& serverFolder, const std::optional<QTime>& at)
+{
+    programSettings().setValue(
+        keyOf(serverFolder, "dailyRestart"), at ? at->toString(QStringLiteral("HH:mm")) : QString());
 }

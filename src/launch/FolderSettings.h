@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <QTime>
+
+#include <optional>
 
 class QSettings;
 
@@ -24,3 +27,12 @@ QStringList consoleAddresses(const QString& serverFolder);
 void setConsoleAddresses(const QString& serverFolder, const QStringList& addresses);
 QByteArray consoleGeometry(const QString& serverFolder);
 void setConsoleGeometry(const QString& serverFolder, const QByteArray& geometry);
+
+// Whether Quillmont restarts the folder's server when it ends or hangs: off until it is turned on.
+bool keepServer(const QString& serverFolder);
+void setKeepServer(const QString& serverFolder, bool keep);
+
+// The local time of day at which the folder's server is restarted each day; none until one is
+// chosen.
+std::optional<QTime> dailyRestart(const QString& serverFolder);
+void setDailyRestart(const QString& serverFolder, const std::optional<QTime>& at);
