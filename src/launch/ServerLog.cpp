@@ -24,7 +24,7 @@ const QByteArray quillmontsOwn = "*** ";
 
 // Only the log as Quillmont keeps it is read: a plain file of this account's own, never a pipe
 // that would keep the window waiting.
-bool openLog(QFile& file)
+bool openLogToRead(QFile& file)
 {
 #ifdef Q_OS_WIN
     return file.open(QIODevice::ReadOnly);
@@ -40,7 +40,7 @@ bool openLog(QFile& file)
 QString lastLineOf(const QString& log)
 {
     QFile file(log);
-    if (log.isEmpty() || !openLog(file))
+    if (log.isEmpty() || !openLogToRead(file))
         return {};
     file.seek(std::max<qint64>(0, file.size() - longestLine));
     QByteArrayList lines = file.read(longestLine).trimmed().split('\n');

@@ -13,7 +13,7 @@ using SocketHandle = int;
 namespace {
 
 // A datagram can be no larger.
-constexpr qsizetype largestDatagram = 65536;
+constexpr qsizetype largestReceivable = 65536;
 
 // Qt lets every UDP socket it opens send to a whole network. A question goes to one server only:
 // connecting to a broadcast address is then refused by the system, and nothing goes out.
@@ -84,7 +84,7 @@ std::optional<QString> ServerExchange::unreadable() const
 // that fails tells that nothing listens on the server's port.
 void ServerExchange::readDatagrams()
 {
-    QByteArray datagram(largestDatagram, Qt::Uninitialized);
+    QByteArray datagram(largestReceivable, Qt::Uninitialized);
     for (;;) {
         const qint64 size = socket.read(datagram.data(), datagram.size());
         if (size < 0) {

@@ -10,11 +10,6 @@
 
 namespace {
 
-QByteArray format(const char* pattern, auto... values)
-{
-    return QString::asprintf(pattern, values...).toUtf8();
-}
-
 // The console's words: blanks apart, quotes grouping, and { } ( ) ' , : words of their own.
 QByteArrayList wordsOf(const QByteArray& line)
 {

@@ -6,8 +6,15 @@
 #include <QByteArrayList>
 #include <QHash>
 #include <QList>
+#include <QString>
 
 #include <array>
+
+// printf's patterns, as bytes.
+QByteArray format(const char* pattern, auto... values)
+{
+    return QString::asprintf(pattern, values...).toUtf8();
+}
 
 struct Player {
     QByteArray name;

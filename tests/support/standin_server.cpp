@@ -61,11 +61,6 @@ const QByteArray queryChallenge("\x12\x34\x56\x78");
 const QByteArray rconChallenge("2415919103");
 const QByteArray garbage("\xff\xff\xff\xffI0garbage");
 
-QByteArray format(const char* pattern, auto... values)
-{
-    return QString::asprintf(pattern, values...).toUtf8();
-}
-
 QByteArray little(auto number)
 {
     QByteArray bytes(sizeof number, '\0');
