@@ -61,7 +61,9 @@ XReply<xcb_get_property_reply_t> property(xcb_connection_t* x, xcb_window_t wind
 // Qt reads every event of the connection, so the property is looked at until it is there.
 std::optional<QMargins> frameFromWindowManager(xcb_connection_t* x, QWidget* window)
 {
-    constexpr int answerWithin = 100; // milliseconds
+    // A window manager answers within a millisecond or two, but one on a machine busy with other
+    // work took over 100 ms; past this, the window is moved once its frame is known.
+    constexpr int answerWithin = 500; // milliseconds
     const auto id = static_cast<xcb_window_t>(window->winId());
     // Asked all at once, so that the X server answers them in one round trip.
     const xcb_intern_atom_cookie_t supportedName = askForAtom(x, "_NET_SUPPORTED");
