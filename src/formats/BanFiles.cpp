@@ -3,6 +3,8 @@
 #include "formats/ConsoleText.h"
 #include "formats/TextLines.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -275,4 +277,32 @@ SaveOutcome removePermanentBan(const QString& serverFolder, BanList list, const 
 {
     return editBanFile(serverFolder, list,
         [&](const QByteArray& before) -> std::variant<QByteArray, Failure> { return withoutBan(before, list, entry); });
+}
+
+QByteArrayList banFilesToExec(const QString& serverFolder)
+{
+    QByteArrayList files;
+    for (const BanList list : {BanList::Ids, BanList::Addresses}) {
+        if (QFileInfo(banFilePath(serverFolder, list)).isFile())
+            files.append(banFileName(list).section(QLatin1Char('/'), 1).toLatin1());
+    }
+    return files;
+}
+
+QStringList banFilesNotLoaded(const QString& serverFolder, QByteArrayView serverCfg)
+{
+    QByteArrayList executed;
+    for (const QByteArrayView command : consoleCommands(serverCfg)) {
+        const QByteArrayList words = consoleWords(command);
+        if (words.size() == 2 && words.first().compare("exec", Qt::CaseInsensitive) == 0)
+            executed.append(words.at(1).toLower());
+    }
+    QStringList warnings;
+    for (const QByteArray& file : banFilesToExec(serverFolder)) {
+        if (!executed.contains(file))
+            warnings.append(QStringLiteral("tfc/%1 is not loaded by server.cfg: press Write Config before the next "
+                                           "start.")
+                                .arg(QString::fromLatin1(file)));
+    }
+    return warnings;
 }

@@ -1,5 +1,6 @@
 #include "ui/Form1.h"
 
+#include "formats/BanFiles.h"
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "launch/FolderSettings.h"
@@ -426,8 +427,8 @@ void Form1::Command1_Click()
     }
     const QByteArray before = serverCfgBytes(file.path());
     takeMainScreenBoxes();
-    if (forms.tellSaved(
-            writeServerCfg(file, settings, forms.fileEncoding()), QStringLiteral("Configuration saved to server.cfg")))
+    if (forms.tellSaved(writeServerCfg(file, settings, forms.fileEncoding(), banFilesToExec(forms.serverFolder())),
+            QStringLiteral("Configuration saved to server.cfg")))
         offerToApply(before);
 }
 
@@ -476,6 +477,10 @@ bool Form1::approveStart(bool restart)
         && !askOperator(
             QStringLiteral("The map %1 is not in tfc/maps. Start the server anyway?").arg(settings.start_map)))
         return false;
+    // The server starts all the same, without the bans of a file its server.cfg does not run.
+    for (const QString& warning :
+        banFilesNotLoaded(forms.serverFolder(), serverCfgBytes(forms.inServerFolder(serverConfigFile))))
+        showFailure(warning);
     if (!watch.serverRuns())
         return true;
     if (!restart
