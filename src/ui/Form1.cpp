@@ -9,6 +9,7 @@
 #include "launch/ServerRecord.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
+#include "ui/BansWindow.h"
 #include "ui/Centring.h"
 #include "ui/Controls.h"
 #include "ui/Form2.h"
@@ -20,7 +21,9 @@
 #include "ui/Form8.h"
 #include "ui/Form9.h"
 #include "ui/Forms.h"
+#include "ui/MapCycleWindow.h"
 #include "ui/MessageBox.h"
+#include "ui/MotdWindow.h"
 #include "ui/RestartDaily.h"
 #include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
@@ -262,6 +265,9 @@ void Form1::buildMenus()
             {"menuDaily", "Restart &Daily...", &Form1::menuDaily_Click},
             {"blankServer", nullptr, nullptr},
             {"menuConsole", "Server &Console", &Form1::menuConsole_Click, true, "F12"},
+            {"menuMapCycle", "Map C&ycle...", &Form1::menuMapCycle_Click},
+            {"menuMotd", "&Message of the Day...", &Form1::menuMotd_Click},
+            {"menuBans", "&Bans...", &Form1::menuBans_Click},
             {"menuPort", "Server &Port...", &Form1::menuPort_Click}}},
         {"menuHelp", "&Help", {
             {"menuAbout", "&About", &Form1::menuAbout_Click}}},
@@ -571,6 +577,21 @@ void Form1::portChanged(quint16 port)
                                    "Restart it now?")
                         .arg(running->port)))
         menuRestart_Click();
+}
+
+void Form1::menuMapCycle_Click()
+{
+    forms.show<MapCycleWindow>();
+}
+
+void Form1::menuMotd_Click()
+{
+    forms.show<MotdWindow>();
+}
+
+void Form1::menuBans_Click()
+{
+    forms.show<BansWindow>();
 }
 
 void Form1::menuPort_Click()
