@@ -50,9 +50,10 @@ QTableView* banTable(QWidget* parent, const char* name, BanListModel* model)
     table->verticalHeader()->hide();
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
-    table->horizontalHeader()->setSectionResizeMode(BanListModel::Entry, QHeaderView::Stretch);
-    table->horizontalHeader()->setSectionResizeMode(BanListModel::Length, QHeaderView::Fixed);
-    table->horizontalHeader()->resizeSection(BanListModel::Length, 120);
+    // Wide enough for the longest id; measuring 100,000 rows would stall the window.
+    table->horizontalHeader()->resizeSection(
+        BanListModel::Entry, table->fontMetrics().horizontalAdvance(QStringLiteral("STEAM_0:1:2147483647")) + 12);
+    table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
 
