@@ -5,6 +5,7 @@
 #include "ui/Form1.h"
 
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTableView>
 
 #include <algorithm>

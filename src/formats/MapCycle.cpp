@@ -27,6 +27,7 @@ struct Word {
     QByteArray text;
     qsizetype from = 0;
     qsizetype to = 0;
+    bool unclosed = false;
 };
 
 // The game's parser: the next word from `at` on, or nothing at the file's end (a NUL ends it too).
@@ -50,6 +51,8 @@ std::optional<Word> nextWord(QByteArrayView bytes, qsizetype& at)
             word.text += byte(at++);
         if (byte(at) == '"')
             ++at;
+        else
+            word.unclosed = true;
     } else if (standsAlone(byte(at))) {
         word.text = QByteArray(1, byte(at++));
     } else {
@@ -98,25 +101,35 @@ MapCycle::MapCycle(QByteArrayView bytes)
     : lineEnd_(lineEndOf(bytes).toByteArray())
 {
     qsizetype at = 0, kept = 0;
+    const qsizetype textEnd = bytes.contains('\0') ? bytes.indexOf('\0') : bytes.size();
     gaps_.append(QByteArray());
     while (const std::optional<Word> map = nextWord(bytes, at)) {
-        if (map->text.isEmpty())
-            break; // an empty quoted name ends the cycle for the game
-        Placed placed{{map->text.left(longestMapName), std::nullopt}, map->from, map->to};
+        if (map->text.isEmpty()) { // an empty quoted name ends the cycle for the game
+            // and what follows it, on its line too, stays at the end
+            if (!blocks_.isEmpty() && kept > map->from) {
+                blocks_.last().bytes.chop(kept - map->from);
+                kept = map->from;
+            }
+            break;
+        }
+        Placed placed{{map->text.left(longestMapName), std::nullopt}, map->from, map->to, true, map->unclosed};
         if (wordWaiting(bytes, at)) {
             if (const std::optional<Word> info = nextWord(bytes, at)) {
                 if (!info->text.isEmpty())
                     placed.entry.info = info->text.left(longestInfo);
                 placed.to = info->to;
+                placed.alone = false;
+                placed.unclosed = info->unclosed;
             }
         }
         const qsizetype first = lineStart(bytes, placed.from);
-        const qsizetype end = lineEndAfter(bytes, std::max(placed.to - 1, placed.from));
+        // What follows a NUL the game never reads: it stays at the end.
+        const qsizetype end = std::min(lineEndAfter(bytes, std::max(placed.to - 1, placed.from)), textEnd);
         if (!blocks_.isEmpty() && first < kept) { // on a line of the block before
             Block& block = blocks_.last();
             const qsizetype start = kept - block.bytes.size();
             block.bytes += bytes.sliced(kept, end - kept).toByteArray();
-            block.placed.append({placed.entry, placed.from - start, placed.to - start});
+            block.placed.append({placed.entry, placed.from - start, placed.to - start, placed.alone, placed.unclosed});
             kept = end;
             continue;
         }
@@ -173,7 +186,8 @@ qsizetype MapCycle::part(qsizetype entry)
         QByteArray bytes = block.bytes.sliced(from, (last ? block.bytes.size() : placed.to) - from);
         if (!last)
             bytes += lineEnd_;
-        blocks_.insert(index + i, {bytes, {{placed.entry, placed.from - from, placed.to - from}}});
+        blocks_.insert(
+            index + i, {bytes, {{placed.entry, placed.from - from, placed.to - from, placed.alone, placed.unclosed}}});
         if (!first)
             gaps_.insert(index + i, QByteArray());
     }
@@ -208,10 +222,20 @@ QByteArray MapCycle::bytes() const
 {
     QByteArray all = gaps_.first();
     for (qsizetype i = 0; i < blocks_.size(); ++i) {
-        all += blocks_[i].bytes;
+        const Block& block = blocks_[i];
+        const Placed& last = block.placed.last();
+        // A map that ended the file, moved up, must not take the maps after it in: an open quote is
+        // closed, and a map with a comment after it is given an empty info string, which the game
+        // reads as none.
+        const bool followed = i + 1 < blocks_.size();
+        if (followed && last.unclosed)
+            all += block.bytes.first(last.to) + '"' + block.bytes.sliced(last.to);
+        else if (followed && last.alone && wordWaiting(block.bytes, last.to))
+            all += block.bytes.first(last.to) + " \"\"" + block.bytes.sliced(last.to);
+        else
+            all += block.bytes;
         // A last line without its end, moved up, is given one.
-        const bool more = i + 1 < blocks_.size() || !gaps_[i + 1].isEmpty();
-        if (more && !all.endsWith('\n'))
+        if (i + 1 < blocks_.size() && !all.endsWith('\n'))
             all += lineEnd_;
         all += gaps_[i + 1];
     }

@@ -44,6 +44,11 @@ private:
         Entry entry;
         qsizetype from; // the map's first byte
         qsizetype to; // past the last word's last byte
+        // No info string was read after the name: a comment after it on its line would have the
+        // game take the next map's name for one.
+        bool alone = true;
+        // The last word is a quote that the file's end closed: it would take in every map after it.
+        bool unclosed = false;
     };
     struct Block {
         QByteArray bytes;
