@@ -83,8 +83,18 @@ private Q_SLOTS:
     {
         QFETCH(Case, given);
         ProgramUnderTest program;
-        const auto tidy = qScopeGuard([&] { endServersIn(program.folder); });
-        const auto placed = [&](QString text) { return text.replace("<folder>", program.folder); };
+        const QStringList environment = listOf(given, "serves").join(' ').split(' ', Qt::SkipEmptyParts);
+        for (const QString& variable : environment)
+            qputenv(variable.section('=', 0, 0).toUtf8(), variable.section('=', 1).toUtf8());
+        const auto tidy = qScopeGuard([&] {
+            endServersIn(program.folder);
+            for (const QString& variable : environment)
+                qunsetenv(variable.section('=', 0, 0).toUtf8());
+        });
+        const auto placed = [&](QString text) {
+            return text.replace("<folder>", program.folder)
+                .replace("<port>", QString::number(serverPort(program.folder)));
+        };
         QVERIFY(QFile::copy(STANDIN_SERVER_PATH, program.path("hlds_run")));
         writeBytes(program.path("tfc/server.cfg"), "rcon_password \"secret\"\r\n");
         for (const QByteArray& file : given.value("files").split(';')) {
@@ -161,7 +171,7 @@ private Q_SLOTS:
 
         QTRY_COMPARE_WITH_TIMEOUT(program.messages.join(" / "), placed(textOf(given, "messages")), 5000);
         QCOMPARE(window.isNull(), given.value("closed") == "yes");
-        const QStringList states = textOf(given, "states").split(';', Qt::SkipEmptyParts);
+        const QStringList states = placed(textOf(given, "states")).split(';', Qt::SkipEmptyParts);
         if (window) {
             QTRY_COMPARE_WITH_TIMEOUT(statesOf(window, states), states, 5000);
             for (const QString& shown : listOf(given, "shows").join('|').split(';', Qt::SkipEmptyParts)) {
