@@ -17,7 +17,7 @@ Motd motdOf(QByteArrayView bytes, TextEncoding otherwise)
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
     const TextEncoding encoding = ascii ? otherwise : detectEncoding(bytes);
     QString text = decodeText(bytes, encoding);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return {bytes.toByteArray(), encoding, text};
 }
 

@@ -13,8 +13,8 @@
 // to its first 1,536 bytes; a NUL byte ends it early. Nothing in it is markup.
 inline constexpr qsizetype motdSentBytes = 1536;
 
-// The file as its text and the set and line end it came in. The text has "\n" for each CR LF or
-// LF, so that an editor shows it line by line; a CR alone stays.
+// The file as its text and the set and line end it came in. The text has "\n" for each CR LF, LF
+// or CR alone, so that an editor shows it line by line.
 struct Motd {
     QByteArray bytes;
     TextEncoding encoding = TextEncoding::Utf8;
