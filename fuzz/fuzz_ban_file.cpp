@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QByteArrayView bytes(data, qsizetype(size));
     for (const auto& [list, banned] : {std::pair(BanList::Ids, QByteArrayView("STEAM_0:1:2345")),
-             std::pair(BanList::Addresses, QByteArrayView("192.0.2.7"))}) {
+             std::pair(BanList::Addresses, QByteArrayView("198.51.100.7"))}) {
         const QByteArrayView entry = banned; // a lambda takes no structured binding in clang 14
         const QList<BanEntry> bans = bansInFile(bytes, list);
         if (std::none_of(bans.begin(), bans.end(), [&](const BanEntry& ban) { return ban.entry == entry; })

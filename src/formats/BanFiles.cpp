@@ -187,7 +187,7 @@ std::optional<QString> banAddressProblem(QByteArrayView address)
     const QString typed = QString::fromLatin1(address);
     const QByteArrayList parts = address.toByteArray().split('.');
     if (parts.size() != 4)
-        return QStringLiteral("%1 is no IPv4 address: a ban takes four numbers joined by dots, as 192.0.2.7.")
+        return QStringLiteral("%1 is no IPv4 address: a ban takes four numbers joined by dots, as 198.51.100.7.")
             .arg(typed);
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const std::optional<quint32> part = decimal(parts[i]);

@@ -73,7 +73,7 @@ BansWindow::BansWindow(Forms& registry)
     replyLabel = named(new QLabel(this), "replyLabel");
     replyLabel->setWordWrap(true);
     entryBox = named(new QLineEdit(this), "entryBox");
-    entryBox->setPlaceholderText(QStringLiteral("STEAM_0:1:2345 or 192.0.2.7"));
+    entryBox->setPlaceholderText(QStringLiteral("STEAM_0:1:2345 or 198.51.100.7"));
     lengthBox = named(new QComboBox(this), "lengthBox");
     for (const auto& [caption, minutes] : lengths)
         lengthBox->addItem(QString::fromLatin1(caption), minutes);

@@ -953,7 +953,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("typed");
         QTest::addColumn<QString>("refusal");
-        const QString notFour = " is no IPv4 address: a ban takes four numbers joined by dots, as 192.0.2.7.";
+        const QString notFour = " is no IPv4 address: a ban takes four numbers joined by dots, as 198.51.100.7.";
         const QString notNumber = " is no number from 1 to 255 without leading zeros.";
         const QString anyNumber = " is 0, which the server takes as any number: the ban would hold every address that "
                                   "matches the other parts.";
