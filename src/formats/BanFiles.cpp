@@ -3,6 +3,8 @@
 #include "formats/ConsoleText.h"
 #include "formats/TextLines.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -47,11 +49,18 @@ quint32 accountOf(QByteArrayView id)
 {
     if (!hasIdPrefix(id))
         return 0;
-    const QByteArrayList numbers = id.sliced(6).toByteArray().split(':');
-    if (numbers.size() != 3
-        || !std::all_of(numbers.begin(), numbers.end(), [](const QByteArray& n) { return decimal(n).has_value(); }))
-        return 0;
-    return *decimal(numbers[2]) * 2 + *decimal(numbers[1]);
+    // Read in place: a ban file of 100,000 lines holds as many ids.
+    QByteArrayView rest = id.sliced(6);
+    std::array<quint32, 3> numbers{};
+    for (qsizetype i = 0; i < 3; ++i) {
+        const qsizetype end = i < 2 ? rest.indexOf(':') : rest.size();
+        const std::optional<quint32> number = end < 0 ? std::nullopt : decimal(rest.first(end));
+        if (!number)
+            return 0;
+        numbers[i] = *number;
+        rest = rest.sliced(std::min(end + 1, rest.size()));
+    }
+    return numbers[2] * 2 + numbers[1];
 }
 
 // The engine's `atof`, which banid and addip read a length with: anything below 0.01 minutes is
@@ -178,7 +187,7 @@ std::optional<QString> banAddressProblem(QByteArrayView address)
     const QString typed = QString::fromLatin1(address);
     const QByteArrayList parts = address.toByteArray().split('.');
     if (parts.size() != 4)
-        return QStringLiteral("%1 is no IPv4 address: a ban takes four numbers joined by dots, as 192.0.2.7.")
+        return QStringLiteral("%1 is no IPv4 address: a ban takes four numbers joined by dots, as 198.51.100.7.")
             .arg(typed);
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const std::optional<quint32> part = decimal(parts[i]);
@@ -246,10 +255,11 @@ namespace {
 SaveOutcome editBanFile(const QString& serverFolder, BanList list,
     const std::function<std::variant<QByteArray, Failure>(const QByteArray&)>& edit)
 {
-    std::variant<BanFile, Failure> read = readBanFile(serverFolder, list);
-    if (const Failure* failure = std::get_if<Failure>(&read))
+    // The edit reads the bans itself: a file of 100,000 lines is read through once less.
+    QByteArray before;
+    if (auto failure
+        = readServerFile(banFilePath(serverFolder, list), largestBanFile, QStringLiteral("a ban list"), before))
         return *failure;
-    const QByteArray& before = std::get<BanFile>(read).bytes;
     const std::variant<QByteArray, Failure> after = edit(before);
     if (const Failure* failure = std::get_if<Failure>(&after))
         return *failure;
@@ -275,4 +285,32 @@ SaveOutcome removePermanentBan(const QString& serverFolder, BanList list, const 
 {
     return editBanFile(serverFolder, list,
         [&](const QByteArray& before) -> std::variant<QByteArray, Failure> { return withoutBan(before, list, entry); });
+}
+
+QByteArrayList banFilesToExec(const QString& serverFolder)
+{
+    QByteArrayList files;
+    for (const BanList list : {BanList::Ids, BanList::Addresses}) {
+        if (QFileInfo(banFilePath(serverFolder, list)).isFile())
+            files.append(banFileName(list).section(QLatin1Char('/'), 1).toLatin1());
+    }
+    return files;
+}
+
+QStringList banFilesNotLoaded(const QString& serverFolder, QByteArrayView serverCfg)
+{
+    QByteArrayList executed;
+    for (const QByteArrayView command : consoleCommands(serverCfg)) {
+        const QByteArrayList words = consoleWords(command);
+        if (words.size() == 2 && words.first().compare("exec", Qt::CaseInsensitive) == 0)
+            executed.append(words.at(1).toLower());
+    }
+    QStringList warnings;
+    for (const QByteArray& file : banFilesToExec(serverFolder)) {
+        if (!executed.contains(file))
+            warnings.append(QStringLiteral("tfc/%1 is not loaded by server.cfg: press Write Config before the next "
+                                           "start.")
+                                .arg(QString::fromLatin1(file)));
+    }
+    return warnings;
 }

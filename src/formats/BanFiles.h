@@ -78,3 +78,10 @@ struct BanFile {
 // Takes every line that bans the entry out of the list's file, so that the next start does not ban
 // it again; nothing is written when none does.
 [[nodiscard]] SaveOutcome removePermanentBan(const QString& serverFolder, BanList list, const QByteArray& entry);
+
+// The ban files that exist in a server folder, as server.cfg execs them: "banned.cfg" first.
+QByteArrayList banFilesToExec(const QString& serverFolder);
+
+// What to tell of each ban file that exists but that server.cfg as it stands does not exec: the
+// server would start without its bans.
+QStringList banFilesNotLoaded(const QString& serverFolder, QByteArrayView serverCfg);

@@ -211,7 +211,8 @@ QByteArrayList settingsChanged(QByteArrayView before, QByteArrayView after)
     return changed;
 }
 
-SaveOutcome writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding)
+SaveOutcome writeServerCfg(
+    SafeSave& file, const ServerSettings& settings, TextEncoding encoding, const QByteArrayList& execs)
 {
     QByteArray contents;
     for (const ServerCfgLine& line : serverCfgLayout) {
@@ -220,5 +221,7 @@ SaveOutcome writeServerCfg(SafeSave& file, const ServerSettings& settings, TextE
             return *refused;
         }
     }
+    for (const QByteArray& executed : execs)
+        contents += "exec " + executed + lineEnd;
     return file.commit(contents, contentsOf(settings));
 }

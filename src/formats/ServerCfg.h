@@ -13,8 +13,10 @@ struct ServerSettings;
 
 // Writes the game server's server.cfg, in the given character set, into a file the caller has
 // already opened. A value the server's console would not apply exactly as it stands, or would run
-// as commands, is refused, and then nothing is written.
-[[nodiscard]] SaveOutcome writeServerCfg(SafeSave& file, const ServerSettings& settings, TextEncoding encoding);
+// as commands, is refused, and then nothing is written. The files named in `execs` (the ban lists,
+// which the server never loads by itself) are run by `exec` lines at its end.
+[[nodiscard]] SaveOutcome writeServerCfg(
+    SafeSave& file, const ServerSettings& settings, TextEncoding encoding, const QByteArrayList& execs = {});
 
 // A server.cfg's bytes, for reading what it sets: nothing when it is missing, not a plain file or
 // far larger than any server.cfg.

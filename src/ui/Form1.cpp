@@ -1,5 +1,6 @@
 #include "ui/Form1.h"
 
+#include "formats/BanFiles.h"
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "launch/FolderSettings.h"
@@ -8,6 +9,7 @@
 #include "launch/ServerRecord.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
+#include "ui/BansWindow.h"
 #include "ui/Centring.h"
 #include "ui/Controls.h"
 #include "ui/Form2.h"
@@ -19,7 +21,9 @@
 #include "ui/Form8.h"
 #include "ui/Form9.h"
 #include "ui/Forms.h"
+#include "ui/MapCycleWindow.h"
 #include "ui/MessageBox.h"
+#include "ui/MotdWindow.h"
 #include "ui/RestartDaily.h"
 #include "ui/ServerConsole.h"
 #include "ui/ServerPort.h"
@@ -261,6 +265,9 @@ void Form1::buildMenus()
             {"menuDaily", "Restart &Daily...", &Form1::menuDaily_Click},
             {"blankServer", nullptr, nullptr},
             {"menuConsole", "Server &Console", &Form1::menuConsole_Click, true, "F12"},
+            {"menuMapCycle", "Map C&ycle...", &Form1::menuMapCycle_Click},
+            {"menuMotd", "&Message of the Day...", &Form1::menuMotd_Click},
+            {"menuBans", "&Bans...", &Form1::menuBans_Click},
             {"menuPort", "Server &Port...", &Form1::menuPort_Click}}},
         {"menuHelp", "&Help", {
             {"menuAbout", "&About", &Form1::menuAbout_Click}}},
@@ -426,8 +433,8 @@ void Form1::Command1_Click()
     }
     const QByteArray before = serverCfgBytes(file.path());
     takeMainScreenBoxes();
-    if (forms.tellSaved(
-            writeServerCfg(file, settings, forms.fileEncoding()), QStringLiteral("Configuration saved to server.cfg")))
+    if (forms.tellSaved(writeServerCfg(file, settings, forms.fileEncoding(), banFilesToExec(forms.serverFolder())),
+            QStringLiteral("Configuration saved to server.cfg")))
         offerToApply(before);
 }
 
@@ -476,6 +483,10 @@ bool Form1::approveStart(bool restart)
         && !askOperator(
             QStringLiteral("The map %1 is not in tfc/maps. Start the server anyway?").arg(settings.start_map)))
         return false;
+    // The server starts all the same, without the bans of a file its server.cfg does not run.
+    for (const QString& warning :
+        banFilesNotLoaded(forms.serverFolder(), serverCfgBytes(forms.inServerFolder(serverConfigFile))))
+        showFailure(warning);
     if (!watch.serverRuns())
         return true;
     if (!restart
@@ -566,6 +577,21 @@ void Form1::portChanged(quint16 port)
                                    "Restart it now?")
                         .arg(running->port)))
         menuRestart_Click();
+}
+
+void Form1::menuMapCycle_Click()
+{
+    forms.show<MapCycleWindow>();
+}
+
+void Form1::menuMotd_Click()
+{
+    forms.show<MotdWindow>();
+}
+
+void Form1::menuBans_Click()
+{
+    forms.show<BansWindow>();
 }
 
 void Form1::menuPort_Click()

@@ -76,6 +76,9 @@ private:
     void menuKeep_Click();
     void menuDaily_Click();
     void menuConsole_Click();
+    void menuMapCycle_Click();
+    void menuMotd_Click();
+    void menuBans_Click();
     void menuPort_Click();
 
     Forms& forms;

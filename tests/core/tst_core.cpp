@@ -1,5 +1,8 @@
 #include "TestFiles.h"
 #include "formats/BanFiles.h"
+#include "formats/BanListReplies.h"
+#include "formats/MapCycle.h"
+#include "formats/Motd.h"
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
@@ -809,6 +812,117 @@ private Q_SLOTS:
         QCOMPARE(bans, listOf(given, "bans"));
     }
 
+    // Map cycles read as the game reads them and edited with every other byte kept: map-cycles.txt.
+    void mapCycles_data() { addCases("map-cycles.txt"); }
+
+    void mapCycles()
+    {
+        QFETCH(Case, given);
+        const auto lf = [](QByteArray bytes) { return bytes.replace('|', '\n'); };
+        const auto mapsOf = [](const MapCycle& cycle) {
+            QByteArrayList maps;
+            for (const MapCycle::Entry& entry : cycle.entries())
+                maps << entry.map + (entry.info ? ' ' + *entry.info : QByteArray());
+            return maps.join('|');
+        };
+        const QByteArray before = lf(given.value("file"));
+        MapCycle cycle(before);
+        QCOMPARE(cycle.bytes(), before);
+        if (given.contains("maps"))
+            QCOMPARE(mapsOf(cycle), given.value("maps"));
+        for (const QByteArray& edit : given.value("do").split('|')) {
+            const QByteArrayList words = edit.split(' ');
+            if (words.first() == "add")
+                cycle.insert(words.at(1).toInt(), words.at(2));
+            else if (words.first() == "remove")
+                cycle.remove(words.at(1).toInt());
+            else if (words.first() == "move")
+                cycle.move(words.at(1).toInt(), words.at(2).toInt());
+        }
+        const QByteArray after = given.contains("written") ? lf(given.value("written")) : before;
+        QCOMPARE(cycle.bytes(), after);
+        QCOMPARE(mapsOf(MapCycle(after)), given.value("after", given.value("maps")));
+        QCOMPARE(mapsOf(cycle), mapsOf(MapCycle(after)));
+    }
+
+    // The names the cycle refuses, each for its reason; a map in the cycle names one file.
+    void mapNames_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("problem"); // after "The map name NAME "
+        QTest::newRow("plain") << QByteArray("2fort") << "";
+        QTest::newRow("31 bytes") << QByteArray(31, 'x') << "";
+        QTest::newRow("empty") << QByteArray() << "The map name is empty.";
+        QTest::newRow("32 bytes") << QByteArray(32, 'x')
+                                  << "is 32 bytes long: the game takes at most 31 and would cut it.";
+        QTest::newRow("blank") << QByteArray("my map") << "holds a blank, which the game takes as the end of the name.";
+        QTest::newRow("tab") << QByteArray("my\tmap") << "holds a tab, which the game takes as a blank.";
+        QTest::newRow("quote") << QByteArray("a\"b") << "holds a quote, which groups words in the map cycle.";
+        QTest::newRow("colon") << QByteArray("de:x") << "holds \":\", at which changelevel splits the name.";
+        for (const char c : QByteArrayView("{}()',"))
+            QTest::newRow(QByteArray(1, c).constData())
+                << ("a" + QByteArray(1, c))
+                << QString("holds \"%1\", which the game takes as a word of its own.").arg(c);
+        QTest::newRow("comment") << QByteArray("//x") << "starts with //, which the game takes as a comment.";
+        QTest::newRow("above 7E") << QByteArray(
+            "caf\xe9") << "holds a character outside printable ASCII, which the game's maps cannot be named with.";
+    }
+
+    void mapNames()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, problem);
+        const QString expected = problem.isEmpty() || problem.startsWith("The")
+            ? problem
+            : "The map name " + QString::fromLatin1(name) + ' ' + problem;
+        QCOMPARE(mapNameProblem(name).value_or(QString()), expected);
+    }
+
+    // Messages of the day saved in the set and line ends they came in: motd-files.txt.
+    void motdFiles_data() { addCases("motd-files.txt"); }
+
+    void motdFiles()
+    {
+        QFETCH(Case, given);
+        QTemporaryDir folder;
+        QDir().mkpath(folder.filePath("tfc"));
+        if (given.contains("file"))
+            writeBytes(motdPath(folder.path()), given.value("file"));
+        const TextEncoding set = given.value("set") == "windows-1252" ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+        const std::variant<Motd, Failure> read = readMotd(folder.path(), set);
+        QVERIFY(std::holds_alternative<Motd>(read));
+        const Motd& motd = std::get<Motd>(read);
+        const QString text = given.contains("text") ? textOf(given, "text").replace('|', '\n') : motd.text;
+        const std::variant<QByteArray, QString> saved = motdBytes(motd, text);
+        if (const QString* refusal = std::get_if<QString>(&saved)) {
+            QCOMPARE(*refusal, textOf(given, "refused"));
+            return;
+        }
+        QCOMPARE(std::get<QByteArray>(saved), given.value("written", given.value("file")));
+        if (given.contains("count"))
+            QCOMPARE(std::get<QByteArray>(saved).size(), given.value("count").toLongLong());
+        QCOMPARE(motdOf(std::get<QByteArray>(saved), set).text, text);
+    }
+
+    // listid and listip replies in the engine's forms: ban-list-replies.txt.
+    void banListReplies_data() { addCases("ban-list-replies.txt"); }
+
+    void banListReplies()
+    {
+        QFETCH(Case, given);
+        const BanList list = given.value("list") == "ids" ? BanList::Ids : BanList::Addresses;
+        const BanListReply reply = readBanListReply(given.value("output").replace('|', '\n'), list);
+        QStringList bans;
+        for (const BanEntry& ban : reply.bans)
+            bans << ban.entry + ' ' + (ban.minutes ? QByteArray::number(ban.minutes) : "permanent");
+        QCOMPARE(bans, listOf(given, "bans"));
+        QCOMPARE(reply.announced,
+            given.contains("announced") ? std::optional(given.value("announced").toLongLong()) : std::nullopt);
+        QCOMPARE(reply.otherLines.join('|'), given.value("other"));
+        QCOMPARE(!reply.whole || !reply.headed, given.value("cut") == "yes");
+        QCOMPARE(readBanListReply(printedBanList(reply.bans, list), list).bans, reply.bans);
+    }
+
     // Unique ids as the server reads and prints them, and which of them a ban can hold.
     void banIds_data()
     {
@@ -839,7 +953,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("typed");
         QTest::addColumn<QString>("refusal");
-        const QString notFour = " is no IPv4 address: a ban takes four numbers joined by dots, as 192.0.2.7.";
+        const QString notFour = " is no IPv4 address: a ban takes four numbers joined by dots, as 198.51.100.7.";
         const QString notNumber = " is no number from 1 to 255 without leading zeros.";
         const QString anyNumber = " is 0, which the server takes as any number: the ban would hold every address that "
                                   "matches the other parts.";

@@ -196,9 +196,11 @@ private Q_SLOTS:
                 "menuScoring=&Scoring and Team Settings opens Form7", "menuCheats=C&heats opens Form5",
                 "menuServer=&Server", "menuStart=&Start Server [F5]", "menuStop=S&top Server [Shift+F5] (greyed)",
                 "menuRestart=&Restart Server [Ctrl+Shift+F5] (greyed)", "menuKeep=&Keep Server Running",
-                "menuDaily=Restart &Daily... opens RestartDaily", "blankServer=",
-                "menuConsole=Server &Console [F12] opens ServerConsole", "menuPort=Server &Port... opens ServerPort",
-                "menuHelp=&Help", "menuAbout=&About opens Form8"}));
+                "menuDaily=Restart &Daily... opens RestartDaily",
+                "blankServer=", "menuConsole=Server &Console [F12] opens ServerConsole",
+                "menuMapCycle=Map C&ycle... opens MapCycleWindow", "menuMotd=&Message of the Day... opens MotdWindow",
+                "menuBans=&Bans... opens BansWindow", "menuPort=Server &Port... opens ServerPort", "menuHelp=&Help",
+                "menuAbout=&About opens Form8"}));
         // Each entry's letter chooses it alone in its menu.
         for (const QAction* menu : main->menuBar()->actions()) {
             QStringList letters;

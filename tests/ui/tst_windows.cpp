@@ -101,6 +101,11 @@ private Q_SLOTS:
             setServerPort(program.folder, given.value("port").toUShort());
         if (given.contains("log"))
             writeBytes(program.path("server-console.log"), given.value("log").replace('|', '\n') + '\n');
+        for (const QByteArray& file : given.value("files").split(';')) {
+            const QString path = program.path(file.left(file.indexOf('=')));
+            if (!file.isEmpty() && QDir().mkpath(QFileInfo(path).path()))
+                writeBytes(path, file.mid(file.indexOf('=') + 1).replace('|', '\n'));
+        }
         std::optional<StandIn> server;
         if (given.contains("serves")) {
             QVERIFY2(
