@@ -7,23 +7,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <array>
-
 namespace {
 
-struct Length {
-    int minutes;
-    const char* caption;
-};
-
-// The lengths offered, the usual one first chosen.
-constexpr std::array<Length, 5> lengths{{
-    {5, "&5 minutes"},
-    {60, "1 &hour"},
-    {1440, "1 &day"},
-    {10080, "1 &week"},
-    {0, "&Permanently"},
-}};
 constexpr int usualLength = 60;
 
 std::function<std::optional<int>(const BanDialog&)> lengthReader;
@@ -55,7 +40,7 @@ BanDialog::BanDialog(const QString& question, std::function<QString(int minutes)
     for (QLabel* label : {question_, commands_, kept_})
         label->setFixedWidth(fontMetrics().averageCharWidth() * 60);
     layout->addWidget(question_);
-    for (const Length& length : lengths) {
+    for (const BanLength& length : banLengths) {
         auto* choice = new QRadioButton(QString::fromUtf8(length.caption), this);
         lengths_->addButton(choice, length.minutes);
         choice->setChecked(length.minutes == usualLength);

@@ -2,11 +2,25 @@
 
 #include <QDialog>
 
+#include <array>
 #include <functional>
 #include <optional>
 
 class QButtonGroup;
 class QLabel;
+
+// The lengths a ban can be given, in minutes (0: for good), with their captions.
+struct BanLength {
+    int minutes;
+    const char* caption;
+};
+inline constexpr std::array<BanLength, 5> banLengths{{
+    {5, "&5 minutes"},
+    {60, "1 &hour"},
+    {1440, "1 &day"},
+    {10080, "1 &week"},
+    {0, "&Permanently"},
+}};
 
 // Ban…: for how long a player is to be banned, saying in words what Quillmont will send for each
 // length, and how long a ban holds.

@@ -4,8 +4,10 @@
 #include "launch/FolderSettings.h"
 #include "remote/RconClient.h"
 #include "remote/ServerWatch.h"
+#include "ui/BanDialog.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
+#include "ui/NumberText.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -13,25 +15,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QTableView>
 
 namespace {
-
-// The lengths that Ban… offers, in minutes; 0 for good.
-constexpr std::array<std::pair<const char*, int>, 5> lengths{{
-    {"5 minutes", 5},
-    {"1 hour", 60},
-    {"1 day", 1440},
-    {"1 week", 10080},
-    {"Permanently", 0},
-}};
-
-QString inDigits(qsizetype number)
-{
-    return QLocale(QLocale::English).toString(number);
-}
 
 QString listName(BanList list)
 {
@@ -75,9 +62,10 @@ BansWindow::BansWindow(Forms& registry)
     entryBox = named(new QLineEdit(this), "entryBox");
     entryBox->setPlaceholderText(QStringLiteral("STEAM_0:1:2345 or 198.51.100.7"));
     lengthBox = named(new QComboBox(this), "lengthBox");
-    for (const auto& [caption, minutes] : lengths)
-        lengthBox->addItem(QString::fromLatin1(caption), minutes);
-    lengthBox->setCurrentIndex(int(lengths.size()) - 1);
+    // The lengths Ban… offers; a list has no underlined letters.
+    for (const BanLength& length : banLengths)
+        lengthBox->addItem(QString::fromLatin1(length.caption).remove(u'&'), length.minutes);
+    lengthBox->setCurrentIndex(int(banLengths.size()) - 1);
     auto* addButton = buttonNamed(this, "addButton", QStringLiteral("&Add"));
     auto* removeButton = buttonNamed(this, "removeButton", QStringLiteral("&Remove"));
     auto* refreshButton = buttonNamed(this, "refreshButton", QStringLiteral("Re&fresh"));

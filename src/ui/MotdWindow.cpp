@@ -4,20 +4,15 @@
 #include "remote/ServerWatch.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
+#include "ui/NumberText.h"
 
 #include <QFont>
 #include <QLabel>
 #include <QLayout>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
-
-QString inDigits(qsizetype number)
-{
-    return QLocale(QLocale::English).toString(number);
-}
 
 } // namespace
 
