@@ -5,6 +5,7 @@
 #include "remote/RconClient.h"
 #include "remote/ServerWatch.h"
 #include "ui/BanDialog.h"
+#include "ui/Controls.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 #include "ui/NumberText.h"
@@ -97,10 +98,7 @@ BansWindow::BansWindow(Forms& registry)
     whole->addLayout(adding);
     whole->addWidget(replyLabel);
     whole->addLayout(buttons);
-    const QList<QWidget*> tabOrder{
-        idTable, addressTable, entryBox, lengthBox, addButton, removeButton, refreshButton, closeButton};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    chainTabOrder({idTable, addressTable, entryBox, lengthBox, addButton, removeButton, refreshButton, closeButton});
 
     // Remove acts on the list last chosen in.
     for (const BanList list : {BanList::Ids, BanList::Addresses}) {

@@ -210,3 +210,9 @@ void writeSwitchesOnChange(QWidget* form, std::span<const Switch> switches, Serv
             [&settings, field = item.field](bool checked) { settings.*field = switchText(checked); });
     }
 }
+
+void chainTabOrder(std::initializer_list<QWidget*> widgets)
+{
+    for (auto it = widgets.begin(); it + 1 < widgets.end(); ++it)
+        QWidget::setTabOrder(*it, *(it + 1));
+}

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <initializer_list>
 #include <span>
 
 // What a control is; each kind maps to one Qt widget.
@@ -95,3 +96,6 @@ bool touched(const QWidget* control);
 
 // Writes each box's field at every change of its state, including a change the program makes.
 void writeSwitchesOnChange(QWidget* form, std::span<const Switch> switches, ServerSettings& settings);
+
+// Tab goes from each of the widgets to the next, in the order given.
+void chainTabOrder(std::initializer_list<QWidget*> widgets);

@@ -2,6 +2,7 @@
 
 #include "formats/SafeSave.h"
 #include "launch/Maps.h"
+#include "ui/Controls.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 
@@ -49,10 +50,7 @@ MapCycleWindow::MapCycleWindow(Forms& registry)
     whole->addLayout(adding);
     whole->addWidget(noteLabel);
     whole->addLayout(buttons);
-    const QList<QWidget*> tabOrder{
-        mapList, removeButton, upButton, downButton, mapBox, addButton, saveButton, cancelButton};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    chainTabOrder({mapList, removeButton, upButton, downButton, mapBox, addButton, saveButton, cancelButton});
 
     connect(addButton, &QPushButton::clicked, this, &MapCycleWindow::add);
     connect(mapBox, &QLineEdit::returnPressed, this, &MapCycleWindow::add);

@@ -2,6 +2,7 @@
 
 #include "formats/SafeSave.h"
 #include "remote/ServerWatch.h"
+#include "ui/Controls.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 #include "ui/NumberText.h"
@@ -41,8 +42,7 @@ MotdWindow::MotdWindow(Forms& registry)
     whole->addWidget(motdText, 1);
     whole->addWidget(noteLabel);
     whole->addLayout(buttons);
-    setTabOrder(motdText, saveButton);
-    setTabOrder(saveButton, cancelButton);
+    chainTabOrder({motdText, saveButton, cancelButton});
 
     connect(motdText, &QPlainTextEdit::textChanged, this, &MotdWindow::count);
     connect(saveButton, &QPushButton::clicked, this, &MotdWindow::save);

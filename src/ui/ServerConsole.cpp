@@ -16,6 +16,7 @@
 #include "ui/Centring.h"
 #include "ui/FirstExposure.h"
 #include "ui/Form1.h"
+#include "ui/Controls.h"
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowPlace.h"
@@ -217,10 +218,8 @@ void ServerConsole::buildControls()
     whole->addLayout(output, 3);
     whole->addLayout(playersArea, 2);
 
-    const QList<QWidget*> tabOrder{
-        serverBox, passwordBox, outputView, commandBox, playersTable, kickButton, banButton, mapBox, changeMapButton};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    chainTabOrder(
+        {serverBox, passwordBox, outputView, commandBox, playersTable, kickButton, banButton, mapBox, changeMapButton});
 
     connect(commandBox, &QLineEdit::returnPressed, this, &ServerConsole::sendTyped);
     connect(serverBox, &QComboBox::currentTextChanged, this, &ServerConsole::serverTextChanged);
