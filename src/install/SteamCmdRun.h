@@ -25,6 +25,8 @@ struct InstallTimings {
     std::chrono::milliseconds groupCheck{100};
     // steamcmd.log is copied aside and begun anew past this size.
     qint64 logLimit = 16 * 1024 * 1024;
+    // The players of a server stopped for an update are told this long before.
+    std::chrono::milliseconds playerWarning{300000};
 };
 
 const InstallTimings& installTimings();

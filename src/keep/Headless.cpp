@@ -2,8 +2,10 @@
 
 #include "formats/SettingsFile.h"
 #include "keep/DesktopNotifier.h"
+#include "install/SteamCmdPlace.h"
 #include "keep/KeeperService.h"
 #include "keep/ServerKeeper.h"
+#include "keep/ServerUpdate.h"
 #include "launch/FolderSettings.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
@@ -229,12 +231,140 @@ int stop(const QString& folder)
     return runs;
 }
 
+// Tells the players of a running server that it restarts for an update, 5 minutes and 1 minute
+// before, when its remote console password is known. False when a signal ended the wait.
+bool warnPlayers(ServerWatch& watch, QSocketNotifier& ending)
+{
+    const std::chrono::milliseconds warning = installTimings().playerWarning;
+    for (const auto& [words, wait] : {std::pair{"5 minutes", warning - warning / 5}, std::pair{"1 minute", warning / 5}}) {
+        if (!watch.command(QByteArray("say The server restarts for an update in ") + words + '.'))
+            return true;
+        print(stdout, QStringLiteral("Told the players that the server restarts for an update in %1.")
+                          .arg(QLatin1StringView(words)));
+        QEventLoop waiting;
+        QTimer::singleShot(wait, &waiting, [&waiting] { waiting.exit(0); });
+        const QMetaObject::Connection signalled
+            = QObject::connect(&ending, &QSocketNotifier::activated, &waiting, [&waiting] { waiting.exit(1); });
+        const int how = waiting.exec();
+        QObject::disconnect(signalled);
+        if (how != 0)
+            return false;
+    }
+    return true;
+}
+
+// Asks Steam for the branch's build, and says whether the installed one is it. Nothing when the update
+// should go on; else the exit code.
+std::optional<int> upToDateAlready(const InstallRequest& install)
+{
+    QFile manifest(QDir(install.folder).filePath(QStringLiteral("steamapps/appmanifest_90.acf")));
+    const std::optional<qint64> installed
+        = manifest.open(QIODevice::ReadOnly) ? manifestBuild(manifest.read(1024 * 1024)) : std::nullopt;
+    SteamBuildQuestion question(
+        install.steamCmd, install.branch, steamCmdLockPath(install.stateHome, install.home));
+    QEventLoop asking;
+    std::optional<qint64> onSteam;
+    QString why;
+    QObject::connect(&question, &SteamBuildQuestion::waiting, [](const QString& line) { print(stdout, line); });
+    QObject::connect(&question, &SteamBuildQuestion::answered, [&](std::optional<qint64> build, const QString& reason) {
+        onSteam = build;
+        why = reason;
+        asking.quit();
+    });
+    print(stdout, QStringLiteral("Asking Steam for the build of the branch %1…").arg(steamBranchName(install.branch)));
+    question.ask();
+    asking.exec();
+    if (!onSteam) {
+        print(stderr, QStringLiteral("Steam's build could not be asked: %1").arg(why));
+        return failed;
+    }
+    const QString installedWords = installed ? QStringLiteral("build %1").arg(*installed) : QStringLiteral("none");
+    if (installed == onSteam && missingServerFiles(install.folder).isEmpty()) {
+        print(stdout, QStringLiteral("Installed: build %1. On Steam: up to date.").arg(*onSteam));
+        return runs;
+    }
+    print(stdout, QStringLiteral("Installed: %1. On Steam: build %2.").arg(installedWords).arg(*onSteam));
+    return std::nullopt;
+}
+
+int update(const HeadlessRequest& request, const QString& folder)
+{
+    if (const std::optional<QString> reason = cannotInstallInto(folder)) {
+        print(stderr, *reason);
+        return wrongFolder;
+    }
+    const QString home = QDir::homePath();
+    InstallRequest install{folder,
+        findSteamCmd(chosenSteamCmd(), qEnvironmentVariable("PATH"), home),
+        branchFromOption(request.branch.isEmpty() ? installBranch(folder) : request.branch).value_or(Branch::Current),
+        request.validate, home, qEnvironmentVariable("XDG_STATE_HOME")};
+    if (install.steamCmd.isEmpty()) {
+        print(stderr, howToGetSteamCmd());
+        return wrongFolder;
+    }
+    if (!request.branch.isEmpty())
+        setInstallBranch(folder, request.branch);
+    if (const std::optional<QString> reason = catchEndSignals()) {
+        print(stderr, QStringLiteral("Cannot catch the signals that end the update: %1").arg(*reason));
+        return failed;
+    }
+    QSocketNotifier ending(signalPipe[0], QSocketNotifier::Read);
+    if (const std::optional<InterruptedUpdate> interrupted = takeInterruptedUpdate(folder))
+        print(stdout, interrupted->message());
+    if (request.ifNewer) {
+        if (const std::optional<int> exitCode = upToDateAlready(install))
+            return *exitCode;
+    }
+    ServerWatch watch(folder);
+    watch.begin(serverPort(folder));
+    ServerUpdate updating(install, watch);
+    if (const std::optional<QString> refused = updating.refusal()) {
+        print(stderr, *refused);
+        return failed;
+    }
+    if (watch.serverRuns() && !request.now && !warnPlayers(watch, ending))
+        return failed;
+    int exitCode = failed;
+    int decile = -1;
+    QString phase;
+    QObject::connect(&updating, &ServerUpdate::progressed, [&decile](int percent) {
+        if (percent / 10 == decile)
+            decile = -2; // no new tenth: the line that follows is not printed for it
+        else
+            decile = percent / 10;
+    });
+    QObject::connect(&updating, &ServerUpdate::said, [&](const QString& line) {
+        const QString linePhase = line.section(QLatin1Char(','), 0, 0);
+        if (linePhase != phase || decile >= 0)
+            print(stdout, line);
+        phase = linePhase;
+        decile = std::max(decile, -1);
+    });
+    QObject::connect(&updating, &ServerUpdate::ended, [&](bool succeeded, const QString&) {
+        exitCode = succeeded ? runs : failed;
+        QCoreApplication::exit(exitCode);
+    });
+    QObject::connect(&ending, &QSocketNotifier::activated, [&] {
+        char signal = 0;
+        while (::read(signalPipe[0], &signal, 1) > 0) { }
+        print(stdout, QStringLiteral("Ending the update."));
+        updating.cancel();
+        exitCode = failed;
+    });
+    updating.start();
+    QCoreApplication::exec();
+    return updating.running() ? failed : exitCode;
+}
+
 } // namespace
 
 int runHeadless(const HeadlessRequest& request)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Quillmont"));
     const QString folder = QDir(request.serverFolder).absolutePath();
+    // Any folder may be installed into, an empty one too.
+    if (request.verb == HeadlessRequest::Verb::Update)
+        return update(request, folder);
     if (const std::optional<QString> reason = notServerFolder(folder)) {
         print(stderr, *reason);
         return wrongFolder;
@@ -246,6 +376,8 @@ int runHeadless(const HeadlessRequest& request)
         return status(folder);
     case HeadlessRequest::Verb::Stop:
         return stop(folder);
+    case HeadlessRequest::Verb::Update:
+        break;
     }
     return wrongFolder;
 }
