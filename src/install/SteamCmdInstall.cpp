@@ -199,7 +199,6 @@ void SteamCmdInstall::finish(Outcome::How how, const QString& message)
 {
     running_ = false;
     lock_.release();
-    Q_EMIT said(message);
     if (how == Outcome::How::Installed || how == Outcome::How::UpToDate)
         Q_EMIT progressed(100);
     Q_EMIT ended(Outcome{how, message, installedBuild(request_.folder)});

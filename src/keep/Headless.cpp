@@ -325,22 +325,23 @@ int update(const HeadlessRequest& request, const QString& folder)
     if (watch.serverRuns() && !request.now && !warnPlayers(watch, ending))
         return failed;
     int exitCode = failed;
-    int decile = -1;
+    // One line per run, per phase and per tenth of the progress.
+    int tenth = -1;
+    bool newTenth = false;
     QString phase;
-    QObject::connect(&updating, &ServerUpdate::progressed, [&decile](int percent) {
-        if (percent / 10 == decile)
-            decile = -2; // no new tenth: the line that follows is not printed for it
-        else
-            decile = percent / 10;
+    QObject::connect(&updating, &ServerUpdate::progressed, [&](int percent) {
+        newTenth = percent / 10 != tenth;
+        tenth = percent / 10;
     });
     QObject::connect(&updating, &ServerUpdate::said, [&](const QString& line) {
         const QString linePhase = line.section(QLatin1Char(','), 0, 0);
-        if (linePhase != phase || decile >= 0)
+        if (linePhase != phase || newTenth)
             print(stdout, line);
         phase = linePhase;
-        decile = std::max(decile, -1);
+        newTenth = false;
     });
-    QObject::connect(&updating, &ServerUpdate::ended, [&](bool succeeded, const QString&) {
+    QObject::connect(&updating, &ServerUpdate::ended, [&](bool succeeded, const QString& message) {
+        print(succeeded ? stdout : stderr, message);
         exitCode = succeeded ? runs : failed;
         QCoreApplication::exit(exitCode);
     });

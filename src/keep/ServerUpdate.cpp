@@ -78,7 +78,6 @@ void ServerUpdate::installed(const SteamCmdInstall::Outcome& outcome)
         message += QLatin1Char(' ') + restart;
     }
     running_ = false;
-    Q_EMIT said(message);
     Q_EMIT ended(
         outcome.how == SteamCmdInstall::Outcome::How::Installed || outcome.how == SteamCmdInstall::Outcome::How::UpToDate,
         message);

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-# A stand-in for SteamCMD: prints what SteamCMD prints, writes a server folder's files, and does what
+# A stand-in for SteamCMD: prints what SteamCMD prints, writes a server folder's files (a server program
+# there already stays), and does what
 # the test asks through its environment. It never reaches the network.
 #   STEAMCMD_STATE    a folder of the test's: the arguments of each run (args.txt, one run a line, the
 #                     words separated by tabs), the runs counted, and who runs now
@@ -130,8 +131,10 @@ def update(folder, configured, count, step):
     if count <= int(os.environ.get("STEAMCMD_FAIL", "0")):
         say("Error! App '90' state is %s after update job." % os.environ.get("STEAMCMD_FAIL_STATE", "0x402"))
         return end(8)
-    write(folder, "hlds_run", "#!/bin/sh\n", 0o755)
-    write(folder, "hlds_linux", "", 0o755)
+    # A server program already there (the stand-in server of a test) stays.
+    for program in ["hlds_run", "hlds_linux"]:
+        if not os.path.exists(os.path.join(folder, program)):
+            write(folder, program, "#!/bin/sh\n", 0o755)
     write(folder, "valve/liblist.gam", "game \"Half-Life\"\n")
     if configured and not os.environ.get("STEAMCMD_NO_GAME"):
         write(folder, "tfc/liblist.gam", "game \"Team Fortress Classic\"\n")

@@ -1,0 +1,203 @@
+#include "ProgramUnderTest.h"
+#include "StandIn.h"
+#include "install/Processes.h"
+#include "launch/FolderSettings.h"
+#include "install/SteamCmdText.h"
+#include "launch/ServerRecord.h"
+#include "launch/ServerSession.h"
+#include "launch/ServerStart.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
+
+#include <csignal>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString standInSteamCmd = QStringLiteral(TEST_SOURCE "/support/standin_steamcmd.py");
+
+QString settingsFolder()
+{
+    return QFileInfo(
+        QFileInfo(QSettings(QSettings::IniFormat, QSettings::UserScope, "Quillmont", "Quillmont").fileName()).path())
+        .path();
+}
+
+// A home folder of the test's own, with the stand-in as ~/steamcmd/steamcmd.sh beside its steamclient.so.
+struct Home {
+    QTemporaryDir dir;
+    QString path = dir.path();
+    QString state = dir.filePath("steamcmd-state");
+
+    explicit Home(bool withSteamCmd)
+    {
+        QDir(path).mkpath("steamcmd-state");
+        if (!withSteamCmd)
+            return;
+        QDir(path).mkpath("steamcmd/linux32");
+        QFile::copy(standInSteamCmd, path + "/steamcmd/steamcmd.sh");
+        writeBytes(path + "/steamcmd/linux32/steamclient.so", "steamclient");
+    }
+    QStringList argumentsOfRuns() const
+    {
+        const QString runs = state + "/args.txt";
+        return QFileInfo::exists(runs) ? QString::fromUtf8(readBytes(runs)).split('\n', Qt::SkipEmptyParts)
+                                       : QStringList();
+    }
+};
+
+void installServer(const QString& folder)
+{
+    QFile::copy(STANDIN_SERVER_PATH, folder + "/hlds_run");
+    writeBytes(folder + "/hlds_linux", "");
+    writeBytes(folder + "/tfc/liblist.gam", "game \"Team Fortress Classic\"\n");
+    QDir(folder).mkpath("steamapps");
+    writeBytes(folder + "/steamapps/appmanifest_90.acf", "\"AppState\"\n{\n\t\"buildid\"\t\t\"10211\"\n}\n");
+}
+
+} // namespace
+
+class InstallTest : public QObject {
+    Q_OBJECT
+
+    QProcess* quillmont(const QStringList& arguments, const Home& home, const Case& given, QObject* parent)
+    {
+        auto* program = new QProcess(parent);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", settingsFolder());
+        environment.insert("HOME", home.path);
+        environment.insert("XDG_STATE_HOME", home.path + "/state");
+        environment.insert("PATH", "/usr/bin:/bin");
+        environment.insert("QT_QPA_PLATFORM", "no-such-platform");
+        environment.insert("STEAMCMD_STATE", home.state);
+        environment.insert("STANDIN_LIFETIME_MS", "60000");
+        for (const QString& variable : listOf(given, "standin"))
+            environment.insert(variable.section('=', 0, 0), variable.section('=', 1).replace("<home>", home.path));
+        program->setProcessEnvironment(environment);
+        program->start(QUILLMONT_PROGRAM, arguments);
+        return program;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { qputenv("STANDIN_LIFETIME_MS", "60000"); }
+
+    void updates_data() { addCases("steamcmd-runs.txt"); }
+
+    void updates()
+    {
+        QFETCH(Case, given);
+        ProgramUnderTest program;
+        const Home home(given.value("folder") != "nosteamcmd");
+        const QString folder = given.value("folder") == "missing" ? program.path("none") : program.folder;
+        if (given.value("folder") == "installed")
+            installServer(folder);
+        if (given.value("folder") == "sdk") {
+            QDir(home.path).mkpath(".steam/sdk32");
+            writeBytes(home.path + "/.steam/sdk32/steamclient.so", "the operator's own");
+        }
+        QProcess byHand;
+        const auto tidy = qScopeGuard([&] {
+            endServersIn(folder);
+            byHand.kill();
+            byHand.waitForFinished();
+        });
+        QObject processes;
+        QList<QProcess*> updates;
+        QByteArray printed, errors;
+        QString commandLine;
+        QElapsedTimer termSent;
+        qsizetype checked = 0; // the updates whose ends the steps have checked
+        const auto expand = [&](QString text) {
+            return text.replace("<folder>", folder)
+                .replace("<home>", home.path)
+                .replace("<pid>", QString::number(byHand.processId()));
+        };
+        const auto read = [&](QProcess* update) {
+            printed += update->readAllStandardOutput();
+            errors += update->readAllStandardError();
+        };
+        const auto standInGroup = [&] { return readBytes(home.state + "/running").toLongLong(); };
+        for (const QString& step : listOf(given, "steps")) {
+            const QString word = step.section(' ', 0, 0), rest = expand(step.section(' ', 1));
+            if (word == "update" || word == "other") {
+                QString target = folder;
+                if (word == "other") {
+                    target = program.dir.filePath("Other Server");
+                    QDir().mkpath(target);
+                }
+                updates << quillmont(QStringList{"--update", target} + rest.split(' ', Qt::SkipEmptyParts), home,
+                    given, &processes);
+            } else if (word == "printed" || word == "error") {
+                QByteArray& where = word == "printed" ? printed : errors;
+                QTRY_VERIFY2_WITH_TIMEOUT((read(updates.last()), where.contains(rest.toUtf8())),
+                    qPrintable(rest + " is not in\n" + printed + errors), 20000);
+            } else if (word == "exit") {
+                QProcess* update = updates.value(checked++);
+                QVERIFY(update->state() == QProcess::NotRunning || update->waitForFinished(30000));
+                read(update);
+                QVERIFY2(update->exitStatus() == QProcess::NormalExit, printed + errors);
+                QVERIFY2(QString::number(update->exitCode()) == rest.section(' ', -1), printed + errors);
+            } else if (word == "runs") {
+                QCOMPARE(home.argumentsOfRuns().size(), rest.toInt());
+            } else if (word == "arguments") {
+                // Each word expanded on its own: the folder's blank is in one word.
+                QStringList words;
+                for (const QString& expected : step.section(' ', 2).split(' '))
+                    words << expand(expected);
+                QCOMPARE(home.argumentsOfRuns().value(rest.section(' ', 0, 0).toInt() - 1).split('\t'), words);
+            } else if (word == "file" || word == "nofile") {
+                QCOMPARE(QFileInfo::exists(folder + '/' + rest), word == "file");
+            } else if (word == "mode") {
+                QCOMPARE(modeOf(folder + '/' + rest.section(' ', 0, 0)), rest.section(' ', 1));
+            } else if (word == "log") {
+                QVERIFY2(readBytes(folder + "/steamcmd.log").contains(rest.toUtf8()), readBytes(folder + "/steamcmd.log"));
+            } else if (word == "linked") {
+                QCOMPARE(QFileInfo(home.path + "/.steam/sdk32/steamclient.so").symLinkTarget(),
+                    home.path + "/steamcmd/linux32/steamclient.so");
+            } else if (word == "kept") {
+                QVERIFY(!QFileInfo(home.path + "/.steam/sdk32/steamclient.so").isSymLink());
+                QCOMPARE(readBytes(home.path + "/.steam/sdk32/steamclient.so"), "the operator's own");
+            } else if (word == "gate") {
+                writeBytes(home.path + "/gate", "");
+            } else if (word == "term" || word == "crash") {
+                termSent.start();
+                ::kill(pid_t(updates.last()->processId()), word == "term" ? SIGTERM : SIGKILL);
+                if (word == "crash")
+                    QVERIFY(updates.last()->waitForFinished());
+            } else if (word == "gone") {
+                const qint64 group = standInGroup();
+                QVERIFY(group > 0);
+                QTRY_VERIFY_WITH_TIMEOUT(groupMembers(group).isEmpty(), 12000);
+                QVERIFY(termSent.elapsed() <= 11500);
+            } else if (word == "server") {
+                const auto started = startFolderServer(folder, StartValues{"12", "2fort", serverPort(folder), false});
+                const auto* failure = std::get_if<Failure>(&started);
+                QVERIFY2(!failure, qPrintable(failure ? failure->message : QString()));
+                commandLine = std::get<StartedFolderServer>(started).record.commandLine;
+            } else if (word == "hand") {
+                byHand.setWorkingDirectory(folder);
+                byHand.setChildProcessModifier([] { ::setsid(); });
+                byHand.start(folder + "/hlds_run", {"-game", "tfc"});
+                QVERIFY(byHand.waitForStarted());
+            } else if (word == "restarted") {
+                const std::optional<ServerRecord> record = readServerRecord(folder);
+                QVERIFY(record && serverRuns(*record));
+                QCOMPARE(record->commandLine, commandLine);
+                QCOMPARE(record->updatingProcess, 0);
+            } else if (word == "never") {
+                QVERIFY2(!printed.contains(rest.toUtf8()), printed.constData());
+            } else {
+                QFAIL(qPrintable("no such step: " + step));
+            }
+        }
+        QVERIFY2(!QFileInfo::exists(home.state + "/overlap"), "two stand-ins ran at once");
+    }
+};
+
+QUILLMONT_UI_TEST_MAIN(InstallTest)
+#include "tst_install.moc"
