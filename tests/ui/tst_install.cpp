@@ -8,6 +8,7 @@
 #include "launch/ServerStart.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
@@ -85,6 +86,59 @@ class InstallTest : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { qputenv("STANDIN_LIFETIME_MS", "60000"); }
+
+    void reads_data() { addCases("steamcmd-lines.txt"); }
+
+    void reads()
+    {
+        QFETCH(Case, given);
+        QByteArray output = given.value("output");
+        const QRegularExpression repeated("<(\\d+) (.)>");
+        const auto expandRepeats = [&repeated](QByteArray text) {
+            for (QRegularExpressionMatch match = repeated.match(QString::fromUtf8(text)); match.hasMatch();
+                 match = repeated.match(QString::fromUtf8(text)))
+                text.replace(match.captured(0).toUtf8(), QByteArray(match.captured(1).toInt(), match.captured(2).at(0).toLatin1()));
+            return text;
+        };
+        output = expandRepeats(output);
+        OutputLines reader;
+        QStringList lines;
+        const qsizetype piece = given.value("piece", QByteArray::number(output.size() + 1)).toLongLong();
+        for (qsizetype at = 0; at < output.size(); at += piece)
+            lines << reader.take(QByteArrayView(output).sliced(at, std::min(piece, output.size() - at)));
+        lines << reader.finish();
+        if (given.contains("lines"))
+            QCOMPARE(lines.join('|'), QString::fromUtf8(expandRepeats(given.value("lines"))));
+        QStringList read;
+        for (const QString& line : std::as_const(lines)) {
+            const std::optional<RunEnding> ending = endingOf(line);
+            if (const std::optional<Progress> progress = progressOf(line))
+                read << "progress " + progressInWords(*progress);
+            else if (updatesItself(line))
+                read << "self-update";
+            else if (!ending)
+                read << (isErrorLine(line) ? "error" : "-");
+            else if (ending->kind == RunEnding::Kind::StateError)
+                read << "state " + stateInWords(ending->state);
+            else if (!ending->remedy.isEmpty())
+                read << "lasting " + ending->remedy;
+            else
+                read << QMap<RunEnding::Kind, QString>{{RunEnding::Kind::Installed, "installed"},
+                    {RunEnding::Kind::UpToDate, "up-to-date"}, {RunEnding::Kind::Failure, "fails"}}
+                            .value(ending->kind);
+        }
+        if (given.contains("read"))
+            QCOMPARE(read.join('|'), textOf(given, "read"));
+        const auto build = [](const std::optional<qint64>& found) {
+            return found ? QString::number(*found) : QString("none");
+        };
+        if (given.contains("public"))
+            QCOMPARE(build(branchBuild(output, Branch::Current)), textOf(given, "public"));
+        if (given.contains("legacy"))
+            QCOMPARE(build(branchBuild(output, Branch::Legacy)), textOf(given, "legacy"));
+        if (given.contains("manifest"))
+            QCOMPARE(build(manifestBuild(output)), textOf(given, "manifest"));
+    }
 
     void updates_data() { addCases("steamcmd-runs.txt"); }
 
