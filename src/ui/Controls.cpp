@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -79,6 +80,8 @@ QWidget* createControl(ControlKind kind, QWidget* parent)
     }
     case ControlKind::Rule:
         return createRule(parent);
+    case ControlKind::ProgressBar:
+        return new QProgressBar(parent);
     }
     Q_UNREACHABLE();
     return nullptr;
@@ -104,7 +107,7 @@ QString switchText(bool checked)
 bool takesFocus(ControlKind kind)
 {
     return kind != ControlKind::Label && kind != ControlKind::CentredLabel && kind != ControlKind::Frame
-        && kind != ControlKind::Rule;
+        && kind != ControlKind::Rule && kind != ControlKind::ProgressBar;
 }
 
 } // namespace

@@ -17,6 +17,7 @@ enum class ControlKind {
     OptionButton, // QRadioButton
     ComboBox, // editable QComboBox that neither adds typed text to its list nor completes it
     Rule, // horizontal line
+    ProgressBar, // QProgressBar, from 0 to 100, its percentage shown
 };
 
 // Labels, frames and rules take no focus, so they have no place in the tab order.

@@ -19,6 +19,7 @@
 #include "ui/Form8.h"
 #include "ui/Form9.h"
 #include "ui/Forms.h"
+#include "ui/InstallServer.h"
 #include "ui/MessageBox.h"
 #include "ui/RestartDaily.h"
 #include "ui/ServerConsole.h"
@@ -29,6 +30,7 @@
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -261,7 +263,8 @@ void Form1::buildMenus()
             {"menuDaily", "Restart &Daily...", &Form1::menuDaily_Click},
             {"blankServer", nullptr, nullptr},
             {"menuConsole", "Server &Console", &Form1::menuConsole_Click, true, "F12"},
-            {"menuPort", "Server &Port...", &Form1::menuPort_Click}}},
+            {"menuPort", "Server &Port...", &Form1::menuPort_Click},
+            {"menuInstall", "&Install or Update Server...", &Form1::menuInstall_Click}}},
         {"menuHelp", "&Help", {
             {"menuAbout", "&About", &Form1::menuAbout_Click}}},
     };
@@ -292,7 +295,44 @@ void Form1::Form_Load()
     keeper.setKeeping(keepServer(forms.serverFolder()));
     control<QAction>(this, "menuKeep")->setChecked(keeper.keeping());
     showServerState();
+    // An update that an earlier Quillmont's end cut short is told before the watch tidies its mark away.
+    const std::optional<InterruptedUpdate> interrupted = takeInterruptedUpdate(forms.serverFolder());
     watch.begin(serverPort(forms.serverFolder()));
+    if (interrupted)
+        QTimer::singleShot(0, this, [this, interrupted] { offerInterruptedServer(*interrupted); });
+    else if (!QFileInfo(forms.inServerFolder(QStringLiteral("tfc"))).isDir() && holdsNoServer())
+        QTimer::singleShot(0, this, [this] { offerInstall(); });
+}
+
+bool Form1::holdsNoServer() const
+{
+    return !QFileInfo::exists(forms.inServerFolder(QStringLiteral("hlds_run")))
+        && !QFileInfo::exists(forms.inServerFolder(QStringLiteral("HLDS.EXE")));
+}
+
+bool Form1::offerInstall()
+{
+    if (!askOperator(
+            QStringLiteral("There is no server in %1 yet. Install it with SteamCMD?").arg(forms.serverFolder())))
+        return false;
+    forms.show<InstallServer>();
+    return true;
+}
+
+void Form1::offerInterruptedServer(const InterruptedUpdate& interrupted)
+{
+    if (!interrupted.stoppedServer) {
+        showFailure(interrupted.message());
+        return;
+    }
+    if (!askOperator(interrupted.message() + QStringLiteral(" Start it again?")))
+        return;
+    if (const std::optional<QString> failure = startStoppedServer(forms.serverFolder(), *interrupted.stoppedServer)) {
+        showFailure(*failure);
+        return;
+    }
+    if (const std::optional<ServerRecord> record = readServerRecord(forms.serverFolder()))
+        watch.watch(*record);
 }
 
 QRect Form1::statusLineArea() const
@@ -514,6 +554,8 @@ void Form1::startNow()
         watch.startByKeeper(settings.maxplayers, settings.start_map);
         return;
     }
+    if (holdsNoServer() && offerInstall())
+        return;
     const auto started = keeper.start(settings.maxplayers, settings.start_map);
     if (const auto* failure = std::get_if<Failure>(&started)) {
         showFailure(failure->message);
@@ -550,6 +592,11 @@ void Form1::menuKeep_Click()
 void Form1::menuDaily_Click()
 {
     forms.show<RestartDaily>();
+}
+
+void Form1::menuInstall_Click()
+{
+    forms.show<InstallServer>();
 }
 
 void Form1::menuConsole_Click()

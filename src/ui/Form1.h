@@ -2,6 +2,7 @@
 
 #include "formats/SettingsFile.h"
 #include "keep/DesktopNotifier.h"
+#include "keep/ServerUpdate.h"
 #include "keep/ServerKeeper.h"
 #include "remote/ServerWatch.h"
 #include "settings/ServerSettings.h"
@@ -77,6 +78,10 @@ private:
     void menuDaily_Click();
     void menuConsole_Click();
     void menuPort_Click();
+    void menuInstall_Click();
+    bool holdsNoServer() const;
+    bool offerInstall();
+    void offerInterruptedServer(const InterruptedUpdate& interrupted);
 
     Forms& forms;
     ServerSettings& settings;

@@ -12,6 +12,7 @@
 #include "ui/Form7.h"
 #include "ui/Form8.h"
 #include "ui/Form9.h"
+#include "ui/InstallServer.h"
 #include "ui/MessageBox.h"
 #include "ui/RestartDaily.h"
 #include "ui/ServerConsole.h"
@@ -85,7 +86,7 @@ QWidget* ProgramUnderTest::open(const QString& form)
         {"Form3", &show<Form3>}, {"Form4", &show<Form4>}, {"Form5", &show<Form5>}, {"Form6", &show<Form6>},
         {"Form7", &show<Form7>}, {"Form8", &show<Form8>}, {"Form9", &show<Form9>}, {"Form10", &show<Form10>},
         {"ServerPort", &show<ServerPort>}, {"ServerConsole", &show<ServerConsole>},
-        {"RestartDaily", &show<RestartDaily>}};
+        {"RestartDaily", &show<RestartDaily>}, {"InstallServer", &show<InstallServer>}};
     QWidget* window = openers.value(form)(*forms);
     if (!QTest::qWaitForWindowActive(window))
         qWarning() << form << "did not become active";
