@@ -31,8 +31,10 @@ void ServerUpdate::start()
 {
     running_ = true;
     cancelled_ = false;
-    if (!watch_.serverRuns())
+    if (!watch_.serverRuns()) {
+        markUpdating();
         return install();
+    }
     stopped_ = watch_.record();
     kept_ = watch_.keptBy() != 0;
     markUpdating();
@@ -52,7 +54,7 @@ void ServerUpdate::start()
 // Every window and keeper on the folder reads from the record that an update runs, and whose.
 void ServerUpdate::markUpdating()
 {
-    ServerRecord marked = *stopped_;
+    ServerRecord marked = stopped_.value_or(ServerRecord{});
     marked.updatingProcess = ::getpid();
     marked.updatingSince = QDateTime::currentDateTime();
     (void)writeServerRecord(request_.folder, marked);
@@ -73,10 +75,10 @@ void ServerUpdate::installed(const SteamCmdInstall::Outcome& outcome)
     if (install_)
         install_->deleteLater();
     QString message = outcome.message;
-    if (stopped_) {
-        const QString restart = restartServer();
-        message += QLatin1Char(' ') + restart;
-    }
+    if (stopped_)
+        message += QLatin1Char(' ') + restartServer();
+    else
+        removeUpdateRecord(request_.folder);
     running_ = false;
     Q_EMIT ended(
         outcome.how == SteamCmdInstall::Outcome::How::Installed || outcome.how == SteamCmdInstall::Outcome::How::UpToDate,

@@ -123,6 +123,14 @@ std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
         record.updatingProcess = updating.at(0).toLongLong();
         record.updatingSince = QDateTime::fromString(decoded(updating.at(1)), Qt::ISODate);
     }
+    // While an update runs without a server stopped for it, the record holds only its mark.
+    if (!values.contains("process") && record.updatingProcess > 0 && record.updatingSince.isValid())
+    {
+        ServerRecord mark;
+        mark.updatingProcess = record.updatingProcess;
+        mark.updatingSince = record.updatingSince;
+        return mark;
+    }
     if (!whole || record.port == 0 || record.startTicks.isEmpty() || !record.startedAt.isValid()
         || (values.contains("token") && !isToken(record.token)))
         return std::nullopt;
@@ -131,6 +139,10 @@ std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
 
 SaveOutcome writeServerRecord(const QString& serverFolder, const ServerRecord& record)
 {
+    const QByteArray mark = "updating " + QByteArray::number(record.updatingProcess) + ' '
+        + encoded(record.updatingSince.toString(Qt::ISODateWithMs)) + '\n';
+    if (record.processId == 0)
+        return saveWhole(serverRecordPath(serverFolder), mark, SafeSave::Owner::Quillmont);
     QByteArray contents = "process " + QByteArray::number(record.processId) + "\nsession "
         + QByteArray::number(record.sessionId) + "\nstart " + record.startTicks + "\nboot " + record.bootId + "\nsince "
         + encoded(record.startedAt.toString(Qt::ISODateWithMs)) + "\nport " + QByteArray::number(record.port)
@@ -141,8 +153,7 @@ SaveOutcome writeServerRecord(const QString& serverFolder, const ServerRecord& r
     if (record.password)
         contents += "password " + record.password->toHex() + '\n';
     if (record.updatingProcess > 0)
-        contents += "updating " + QByteArray::number(record.updatingProcess) + ' '
-            + encoded(record.updatingSince.toString(Qt::ISODateWithMs)) + '\n';
+        contents += mark;
     return saveWhole(serverRecordPath(serverFolder), contents, SafeSave::Owner::Quillmont);
 }
 

@@ -8,6 +8,7 @@
 #include "launch/ServerRecord.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
+#include "remote/RemoteTimings.h"
 #include "ui/Centring.h"
 #include "ui/Controls.h"
 #include "ui/Form2.h"
@@ -192,6 +193,14 @@ Form1::Form1(Forms& registry)
     connect(control<QAbstractButton>(this, "Command2"), &QAbstractButton::clicked, this, &Form1::Command2_Click);
     connect(control<QAbstractButton>(this, "Command3"), &QAbstractButton::clicked, this, &Form1::Command3_Click);
     connect(&watch, &ServerWatch::statusChanged, this, &Form1::showServerState);
+    connect(&updateCheck, &QTimer::timeout, this, [this] {
+        if (watch.updatingProcess())
+            return;
+        updateCheck.stop();
+        if (!watch.serverRuns())
+            watch.begin(serverPort(forms.serverFolder()));
+        showServerState();
+    });
     connect(&watch, &ServerWatch::stopStuck, this, &Form1::askToEndServer);
     connect(&watch, &ServerWatch::stopFailed, this, [this](const QString& message) {
         restartPending = false;
@@ -345,6 +354,13 @@ void Form1::showServerState()
     findChild<QLabel*>(QStringLiteral("serverState"))->setText(watch.status());
     for (const char* entry : {"menuStop", "menuRestart"})
         control<QAction>(this, entry)->setEnabled(watch.serverRuns());
+    // While SteamCMD updates the folder nothing starts there; once the update has ended the watch
+    // takes up the server it started again.
+    const bool updating = !watch.serverRuns() && watch.updatingProcess() != 0;
+    control<QAction>(this, "menuStart")->setEnabled(!updating);
+    control<QAbstractButton>(this, "Command2")->setEnabled(!updating);
+    if (updating && !updateCheck.isActive())
+        updateCheck.start(remoteTimings().processCheck);
     auto* keep = control<QAction>(this, "menuKeep");
     keep->setEnabled(!watch.keptBy());
     keep->setChecked(watch.keptBy() || keeper.keeping());

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 
 #include <optional>
 #include <span>
@@ -86,6 +87,7 @@ private:
     Forms& forms;
     ServerSettings& settings;
     bool mapsRead = false;
+    QTimer updateCheck;
     std::optional<QStringList> maps;
     ServerWatch watch;
     ServerKeeper keeper;

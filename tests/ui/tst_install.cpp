@@ -6,6 +6,7 @@
 #include "launch/ServerRecord.h"
 #include "launch/ServerSession.h"
 #include "launch/ServerStart.h"
+#include "ui/Form1.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -156,10 +157,29 @@ private Q_SLOTS:
         }
         QProcess byHand;
         const auto tidy = qScopeGuard([&] {
-            endServersIn(folder);
+            if (QFileInfo::exists(folder))
+                endServersIn(folder);
             byHand.kill();
             byHand.waitForFinished();
         });
+        // The windows run in this process, with the same home, SteamCMD and stand-in as the program.
+        const QMap<QByteArray, QByteArray> environmentBefore{{"HOME", qgetenv("HOME")}, {"PATH", qgetenv("PATH")}};
+        const auto restoreEnvironment = qScopeGuard([&] {
+            for (auto variable = environmentBefore.begin(); variable != environmentBefore.end(); ++variable)
+                qputenv(variable.key(), variable.value());
+            for (const char* variable : {"XDG_STATE_HOME", "STEAMCMD_STATE"})
+                qunsetenv(variable);
+            for (const QString& variable : listOf(given, "standin"))
+                qunsetenv(variable.section('=', 0, 0).toLatin1());
+        });
+        qputenv("HOME", QFile::encodeName(home.path));
+        qputenv("PATH", "/usr/bin:/bin");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(home.path + "/state"));
+        qputenv("STEAMCMD_STATE", QFile::encodeName(home.state));
+        for (const QString& variable : listOf(given, "standin"))
+            qputenv(variable.section('=', 0, 0).toLatin1(), variable.section('=', 1).replace("<home>", home.path).toUtf8());
+        Form1* main = nullptr;
+        QWidget* dialog = nullptr;
         QObject processes;
         QList<QProcess*> updates;
         QByteArray printed, errors;
@@ -169,7 +189,8 @@ private Q_SLOTS:
         const auto expand = [&](QString text) {
             return text.replace("<folder>", folder)
                 .replace("<home>", home.path)
-                .replace("<pid>", QString::number(byHand.processId()));
+                .replace("<pid>", QString::number(byHand.processId()))
+                .replace("<update>", QString::number(updates.isEmpty() ? 0 : updates.last()->processId()));
         };
         const auto read = [&](QProcess* update) {
             printed += update->readAllStandardOutput();
@@ -243,6 +264,26 @@ private Q_SLOTS:
                 QVERIFY(record && serverRuns(*record));
                 QCOMPARE(record->commandLine, commandLine);
                 QCOMPARE(record->updatingProcess, 0);
+            } else if (word == "window") {
+                main = program.start();
+            } else if (word == "line") {
+                const auto* state = child<QLabel>(main, "serverState");
+                QTRY_VERIFY2_WITH_TIMEOUT(state->text().contains(rest), qPrintable(state->text()), 20000);
+            } else if (word == "greyed") {
+                QVERIFY(!child<QAction>(main, rest)->isEnabled());
+            } else if (word == "dialog") {
+                dialog = program.open("InstallServer");
+            } else if (word == "click") {
+                click(dialog, rest);
+            } else if (word == "label") {
+                const auto* label = child<QLabel>(dialog, rest.section(' ', 0, 0));
+                QTRY_VERIFY2_WITH_TIMEOUT(
+                    label->text().contains(rest.section(' ', 1)), qPrintable(label->text()), 20000);
+            } else if (word == "disabled") {
+                QVERIFY(!child<QWidget>(dialog, rest)->isEnabled());
+            } else if (word == "message") {
+                QTRY_VERIFY2_WITH_TIMEOUT(program.messages.join('|').contains(rest),
+                    qPrintable(program.messages.join('|')), 20000);
             } else if (word == "never") {
                 QVERIFY2(!printed.contains(rest.toUtf8()), printed.constData());
             } else {
