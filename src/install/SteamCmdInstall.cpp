@@ -39,7 +39,7 @@ std::optional<QString> cannotInstallInto(const QString& folder)
     return std::nullopt;
 }
 
-std::optional<QString> installQuestion(const QString& folder)
+std::optional<QString> installConcern(const QString& folder)
 {
     // Installing one game over another deletes the other's files.
     const QDir dir(folder);
@@ -47,14 +47,12 @@ std::optional<QString> installQuestion(const QString& folder)
         if (game != QStringLiteral("valve") && game != QStringLiteral("tfc")
             && QFileInfo(dir.filePath(game + QStringLiteral("/liblist.gam"))).isFile())
             return QStringLiteral(
-                "%1 holds the game %2. Installing Team Fortress Classic into the same folder may delete its files. "
-                "Install all the same?")
+                "%1 holds the game %2. Installing Team Fortress Classic into the same folder may delete its files.")
                 .arg(folder, game);
     }
     const QStorageInfo storage(folder);
     if (storage.isValid() && storage.bytesAvailable() < enoughSpace)
-        return QStringLiteral("The file system of %1 has only %2 MB free; the server needs about 1 GB. Install all "
-                              "the same?")
+        return QStringLiteral("The file system of %1 has only %2 MB free; the server needs about 1 GB.")
             .arg(folder)
             .arg(storage.bytesAvailable() / 1000000);
     return std::nullopt;
@@ -159,8 +157,7 @@ void SteamCmdInstall::runEnded(const RunEnd& end)
             message);
     }
     if (end.how == RunEnd::How::Silent)
-        lastError_ = QStringLiteral("SteamCMD printed nothing for %1 minutes")
-                         .arg(installTimings().silence.count() / 60000.0);
+        lastError_ = QStringLiteral("SteamCMD printed nothing for %1").arg(durationInWords(installTimings().silence));
     else if (succeeded)
         lastError_ = QStringLiteral("SteamCMD said it succeeded, but the folder lacks %1")
                          .arg(missing.join(QStringLiteral(", ")));

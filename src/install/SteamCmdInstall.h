@@ -21,9 +21,9 @@ struct InstallRequest {
     QString stateHome;
 };
 
-// What the operator should know before the first run: a reason to ask first (little space, another
-// game's folder), as a question; nothing when there is none.
-std::optional<QString> installQuestion(const QString& folder);
+// Why the operator should be asked before the first run: little space, or another game's folder;
+// nothing when there is no reason.
+std::optional<QString> installConcern(const QString& folder);
 // Why nothing can be installed into the folder: it does not exist or cannot be written; nothing when
 // it can. Creates its steamapps folder, which SteamCMD needs.
 std::optional<QString> cannotInstallInto(const QString& folder);

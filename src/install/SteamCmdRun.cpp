@@ -36,6 +36,14 @@ void setInstallTimings(const InstallTimings& timings)
     current = timings;
 }
 
+QString durationInWords(std::chrono::milliseconds duration)
+{
+    using namespace std::chrono_literals;
+    if (duration >= 1min && duration % 1min == 0ms)
+        return QStringLiteral("%1 minutes").arg(duration / 1min);
+    return QStringLiteral("%1 seconds").arg(double(duration.count()) / 1000);
+}
+
 SteamCmdLock::SteamCmdLock(QString path)
     : path_(std::move(path))
 {
@@ -230,8 +238,8 @@ void SteamCmdRun::judge()
         noteLog(endWords + QStringLiteral(" cancelled."));
         break;
     case RunEnd::How::Silent:
-        noteLog(endWords + QStringLiteral(" ended after printing nothing for %1 minutes.")
-                               .arg(installTimings().silence.count() / 60000.0));
+        noteLog(endWords + QStringLiteral(" after printing nothing for %1.")
+                               .arg(durationInWords(installTimings().silence)));
         break;
     default:
         noteLog(endWords + QStringLiteral(" exit status %1.").arg(end_.exitStatus));

@@ -30,6 +30,8 @@ struct InstallTimings {
 };
 
 const InstallTimings& installTimings();
+// A wait as the operator reads it: "10 minutes", "0.3 seconds".
+QString durationInWords(std::chrono::milliseconds duration);
 void setInstallTimings(const InstallTimings& timings);
 
 // The one lock of this account's SteamCMD runs: a file opened for each run, locked with flock and

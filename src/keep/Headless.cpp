@@ -293,6 +293,11 @@ int update(const HeadlessRequest& request, const QString& folder)
         print(stderr, *reason);
         return wrongFolder;
     }
+    // Nobody can be asked here: what the window asks about stops the update.
+    if (const std::optional<QString> concern = installConcern(folder)) {
+        print(stderr, *concern + QStringLiteral(" Nothing was installed."));
+        return failed;
+    }
     const QString home = QDir::homePath();
     InstallRequest install{folder,
         findSteamCmd(chosenSteamCmd(), qEnvironmentVariable("PATH"), home),

@@ -445,6 +445,14 @@ MainWindowSwitches Form1::switches() const
 // Closing the main window ends the program, as the Exit button does, dialogs and all.
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // SteamCMD is ended as Cancel ends it, and a server stopped for the update started again, before
+    // the program ends.
+    if (InstallServer* install = forms.loaded<InstallServer>(); install && install->running()) {
+        event->ignore();
+        if (askOperator(QStringLiteral("SteamCMD is running. Cancel the update and quit?")))
+            install->cancelThen([this] { close(); });
+        return;
+    }
     if (!settingsKept()) {
         event->ignore();
         return;

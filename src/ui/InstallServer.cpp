@@ -186,7 +186,8 @@ void InstallServer::Command2_Click()
         showFailure(*reason);
         return;
     }
-    if (const std::optional<QString> question = installQuestion(folder); question && !askOperator(*question))
+    if (const std::optional<QString> concern = installConcern(folder);
+        concern && !askOperator(*concern + QStringLiteral(" Install all the same?")))
         return;
     Form1* main = forms.loaded<Form1>();
     if (!main) {
@@ -225,8 +226,9 @@ void InstallServer::ended(bool, const QString& message)
     update_ = nullptr;
     control<QLabel>(this, "Label8")->setText(message);
     control<QPushButton>(this, "Command4")->setText(QStringLiteral("Close"));
-    if (closeWhenEnded_) {
-        unload();
+    if (afterEnd_) {
+        const std::function<void()> then = std::exchange(afterEnd_, nullptr);
+        then();
         return;
     }
     showFolder();
@@ -263,8 +265,12 @@ void InstallServer::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
-    if (askOperator(QStringLiteral("SteamCMD is running. Cancel the update and close?"))) {
-        closeWhenEnded_ = true;
-        update_->cancel();
-    }
+    if (askOperator(QStringLiteral("SteamCMD is running. Cancel the update and close?")))
+        cancelThen([this] { unload(); });
+}
+
+void InstallServer::cancelThen(std::function<void()> then)
+{
+    afterEnd_ = std::move(then);
+    update_->cancel();
 }

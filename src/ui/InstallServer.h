@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+#include <functional>
+
 class ServerUpdate;
 class SteamBuildQuestion;
 
@@ -17,6 +19,10 @@ public:
     ~InstallServer() override;
 
     void Form_Load();
+
+    bool running() const { return update_ != nullptr; }
+    // Cancels the update, and once it has ended (a server stopped for it started again) does `then`.
+    void cancelThen(std::function<void()> then);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -34,5 +40,5 @@ private:
     QString steamCmd_;
     QPointer<ServerUpdate> update_;
     QPointer<SteamBuildQuestion> question_;
-    bool closeWhenEnded_ = false;
+    std::function<void()> afterEnd_;
 };

@@ -35,10 +35,18 @@ def run_count():
     open(path, "w").write(str(count))
     return count
 
+def alive(pid):
+    # A stand-in ended by a signal leaves its mark behind; only a living one counts.
+    try:
+        with open("/proc/%d/stat" % pid) as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
 def mark_running():
     # Two stand-ins running at once for one account would be the loop SteamCMD falls into.
     here = os.path.join(state, "running")
-    if os.path.exists(here):
+    if os.path.exists(here) and alive(int(open(here).read() or 0)):
         open(os.path.join(state, "overlap"), "a").write(str(os.getpid()) + "\n")
     open(here, "w").write(str(os.getpid()))
     return here

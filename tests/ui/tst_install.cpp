@@ -1,6 +1,7 @@
 #include "ProgramUnderTest.h"
 #include "StandIn.h"
 #include "install/Processes.h"
+#include "install/SteamCmdRun.h"
 #include "launch/FolderSettings.h"
 #include "install/SteamCmdText.h"
 #include "launch/ServerRecord.h"
@@ -151,6 +152,8 @@ private Q_SLOTS:
         const QString folder = given.value("folder") == "missing" ? program.path("none") : program.folder;
         if (given.value("folder") == "installed")
             installServer(folder);
+        if (given.value("folder") == "cstrike")
+            writeBytes(folder + "/cstrike/liblist.gam", (QDir(folder).mkpath("cstrike"), "game \"Counter-Strike\"\n"));
         if (given.value("folder") == "sdk") {
             QDir(home.path).mkpath(".steam/sdk32");
             writeBytes(home.path + "/.steam/sdk32/steamclient.so", "the operator's own");
@@ -178,6 +181,14 @@ private Q_SLOTS:
         qputenv("STEAMCMD_STATE", QFile::encodeName(home.state));
         for (const QString& variable : listOf(given, "standin"))
             qputenv(variable.section('=', 0, 0).toLatin1(), variable.section('=', 1).replace("<home>", home.path).toUtf8());
+        // A run's silence, shortened.
+        const InstallTimings timingsBefore = installTimings();
+        const auto restoreTimings = qScopeGuard([&] { setInstallTimings(timingsBefore); });
+        if (given.contains("silence")) {
+            InstallTimings shortened = timingsBefore;
+            shortened.silence = std::chrono::milliseconds(given.value("silence").toInt());
+            setInstallTimings(shortened);
+        }
         Form1* main = nullptr;
         QWidget* dialog = nullptr;
         QObject processes;
@@ -260,8 +271,8 @@ private Q_SLOTS:
                 byHand.start(folder + "/hlds_run", {"-game", "tfc"});
                 QVERIFY(byHand.waitForStarted());
             } else if (word == "restarted") {
-                const std::optional<ServerRecord> record = readServerRecord(folder);
-                QVERIFY(record && serverRuns(*record));
+                std::optional<ServerRecord> record;
+                QTRY_VERIFY_WITH_TIMEOUT((record = readServerRecord(folder)) && serverRuns(*record), 20000);
                 QCOMPARE(record->commandLine, commandLine);
                 QCOMPARE(record->updatingProcess, 0);
             } else if (word == "window") {
@@ -271,6 +282,9 @@ private Q_SLOTS:
                 QTRY_VERIFY2_WITH_TIMEOUT(state->text().contains(rest), qPrintable(state->text()), 20000);
             } else if (word == "greyed") {
                 QVERIFY(!child<QAction>(main, rest)->isEnabled());
+            } else if (word == "quit") {
+                termSent.start();
+                main->close();
             } else if (word == "dialog") {
                 dialog = program.open("InstallServer");
             } else if (word == "click") {
