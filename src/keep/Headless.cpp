@@ -314,8 +314,11 @@ int update(const HeadlessRequest& request, const QString& folder)
         return failed;
     }
     QSocketNotifier ending(signalPipe[0], QSocketNotifier::Read);
-    if (const std::optional<InterruptedUpdate> interrupted = takeInterruptedUpdate(folder))
-        print(stdout, interrupted->message());
+    const std::optional<InterruptedUpdate> interrupted = takeInterruptedUpdate(folder);
+    if (interrupted)
+        print(stdout,
+            interrupted->message()
+                + (interrupted->stoppedServer ? QStringLiteral(" It is started again after this update.") : QString()));
     if (request.ifNewer) {
         if (const std::optional<int> exitCode = upToDateAlready(install))
             return *exitCode;
@@ -323,6 +326,8 @@ int update(const HeadlessRequest& request, const QString& folder)
     ServerWatch watch(folder);
     watch.begin(serverPort(folder));
     ServerUpdate updating(install, watch);
+    if (interrupted && interrupted->stoppedServer && !watch.serverRuns())
+        updating.restartAfterwards(*interrupted->stoppedServer);
     if (const std::optional<QString> refused = updating.refusal()) {
         print(stderr, *refused);
         return failed;

@@ -29,6 +29,8 @@ public:
     // Runs the update, stopping the folder's running server first.
     void start();
     void cancel();
+    // A server stopped for an earlier update that was cut short is started again after this one too.
+    void restartAfterwards(const ServerRecord& stopped) { stopped_ = stopped; }
     bool running() const { return running_; }
 
 Q_SIGNALS:
