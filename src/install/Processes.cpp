@@ -25,8 +25,8 @@ std::optional<ProcessState> stateOf(const QString& process)
     const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
     if (fields.size() < 4 || fields.at(0).isEmpty())
         return std::nullopt;
-    return ProcessState{fields.at(0).at(0), fields.at(1).toLongLong(), fields.at(2).toLongLong(),
-        fields.at(3).toLongLong()};
+    return ProcessState{
+        fields.at(0).at(0), fields.at(1).toLongLong(), fields.at(2).toLongLong(), fields.at(3).toLongLong()};
 }
 
 QStringList processes()

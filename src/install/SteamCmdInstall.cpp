@@ -33,8 +33,8 @@ std::optional<QString> cannotInstallInto(const QString& folder)
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
         return Failure::cannotWrite(folder, qt_error_string(errno)).message;
     if (!QDir(folder).mkpath(QStringLiteral("steamapps")))
-        return Failure::cannotWrite(QDir(folder).filePath(QStringLiteral("steamapps")),
-            QStringLiteral("the folder could not be created"))
+        return Failure::cannotWrite(
+            QDir(folder).filePath(QStringLiteral("steamapps")), QStringLiteral("the folder could not be created"))
             .message;
     return std::nullopt;
 }
@@ -139,8 +139,8 @@ void SteamCmdInstall::runEnded(const RunEnd& end)
     if (end.how == RunEnd::How::NotStarted)
         return finish(Outcome::How::Failed, QStringLiteral("The server could not be installed: %1").arg(end.failure));
     const QStringList missing = missingServerFiles(request_.folder);
-    const bool succeeded = ending_
-        && (ending_->kind == RunEnding::Kind::Installed || ending_->kind == RunEnding::Kind::UpToDate);
+    const bool succeeded
+        = ending_ && (ending_->kind == RunEnding::Kind::Installed || ending_->kind == RunEnding::Kind::UpToDate);
     if (succeeded && missing.isEmpty()) {
         std::optional<Failure> linkFailure;
         const std::optional<QString> linked = linkSteamClient(request_.steamCmd, request_.home, linkFailure);
@@ -153,8 +153,8 @@ void SteamCmdInstall::runEnded(const RunEnd& end)
             message += QLatin1Char(' ') + *linked;
         if (linkFailure)
             message += QLatin1Char(' ') + linkFailure->message;
-        return finish(ending_->kind == RunEnding::Kind::UpToDate ? Outcome::How::UpToDate : Outcome::How::Installed,
-            message);
+        return finish(
+            ending_->kind == RunEnding::Kind::UpToDate ? Outcome::How::UpToDate : Outcome::How::Installed, message);
     }
     if (end.how == RunEnd::How::Silent)
         lastError_ = QStringLiteral("SteamCMD printed nothing for %1").arg(durationInWords(installTimings().silence));
@@ -173,7 +173,24 @@ void SteamCmdInstall::runEnded(const RunEnd& end)
     if (ending_ && ending_->kind == RunEnding::Kind::StateError)
         last += QStringLiteral(" (%1)").arg(stateInWords(ending_->state));
     finish(Outcome::How::Failed,
-        QStringLiteral("The server could not be installed: %1. SteamCMD's output is in %2.").arg(last, log));
+        QStringLiteral("The server could not be installed: %1. SteamCMD's output is in %2; its own log of the "
+                       "downloads is %3.")
+            .arg(last, log, contentLog()));
+}
+
+// SteamCMD's own log of its downloads, which tells the reason of a failure its output leaves out: in
+// its Steam folder, wherever that is.
+QString SteamCmdInstall::contentLog() const
+{
+    const QStringList places{QFileInfo(request_.steamCmd).dir().filePath(QStringLiteral("logs/content_log.txt")),
+        QDir(request_.home).filePath(QStringLiteral("Steam/logs/content_log.txt")),
+        QDir(request_.home).filePath(QStringLiteral(".local/share/Steam/logs/content_log.txt")),
+        QDir(request_.home).filePath(QStringLiteral(".steam/steamcmd/logs/content_log.txt"))};
+    for (const QString& place : places) {
+        if (QFileInfo(place).isFile())
+            return place;
+    }
+    return places.at(1);
 }
 
 void SteamCmdInstall::cancel()

@@ -65,6 +65,7 @@ private:
     void lineRead(const QString& line);
     void runEnded(const RunEnd& end);
     void finish(Outcome::How how, const QString& message);
+    QString contentLog() const;
 
     InstallRequest request_;
     SteamCmdLock lock_;

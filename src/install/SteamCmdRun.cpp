@@ -84,7 +84,8 @@ SteamCmdLock::Outcome SteamCmdLock::tryTake(const QString& folder)
         return Outcome::Held;
     }
     const QByteArray holder = QFile::encodeName(folder) + "\n" + QByteArray::number(::getpid()) + "\n";
-    if (::ftruncate(handle_, 0) != 0 || ::pwrite(handle_, holder.constData(), size_t(holder.size()), 0) != holder.size()) {
+    if (::ftruncate(handle_, 0) != 0
+        || ::pwrite(handle_, holder.constData(), size_t(holder.size()), 0) != holder.size()) {
         failure_ = Failure::cannotWrite(path_, qt_error_string(errno)).message;
         return Outcome::Failed;
     }
@@ -124,7 +125,8 @@ void SteamCmdRun::start(int lockHandle)
     const auto notStarted = [this](const QString& why) {
         end_ = {RunEnd::How::NotStarted, -1, why};
         over_ = true;
-        QMetaObject::invokeMethod(this, [this] { Q_EMIT ended(end_); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT ended(end_); }, Qt::QueuedConnection);
     };
     if (!log_.isEmpty()) {
         if (std::optional<Failure> failure = rotateLog(log_, installTimings().logLimit))
@@ -238,8 +240,8 @@ void SteamCmdRun::judge()
         noteLog(endWords + QStringLiteral(" cancelled."));
         break;
     case RunEnd::How::Silent:
-        noteLog(endWords + QStringLiteral(" after printing nothing for %1.")
-                               .arg(durationInWords(installTimings().silence)));
+        noteLog(endWords
+            + QStringLiteral(" after printing nothing for %1.").arg(durationInWords(installTimings().silence)));
         break;
     default:
         noteLog(endWords + QStringLiteral(" exit status %1.").arg(end_.exitStatus));

@@ -98,8 +98,8 @@ std::optional<Progress> progressOf(const QString& line)
         return std::nullopt;
     QString percent = match.captured(2);
     percent.replace(QLatin1Char(','), QLatin1Char('.'));
-    return Progress{match.captured(1), percent.toDouble(), match.captured(3).toLongLong(),
-        match.captured(4).toLongLong()};
+    return Progress{
+        match.captured(1), percent.toDouble(), match.captured(3).toLongLong(), match.captured(4).toLongLong()};
 }
 
 QString progressInWords(const Progress& progress)
@@ -176,7 +176,8 @@ QString stateInWords(unsigned state)
     if (state & ~known)
         words << QStringLiteral("other bits 0x%1").arg(state & ~known, 0, 16);
     return QStringLiteral("0x%1: %2")
-        .arg(QString::number(state, 16), words.isEmpty() ? QStringLiteral("no state") : words.join(QStringLiteral(", ")));
+        .arg(QString::number(state, 16),
+            words.isEmpty() ? QStringLiteral("no state") : words.join(QStringLiteral(", ")));
 }
 
 namespace {
@@ -254,8 +255,8 @@ std::optional<qint64> valueAt(const QByteArray& text, const QList<QByteArray>& p
 
 std::optional<qint64> branchBuild(const QByteArray& appInfo, Branch branch)
 {
-    return valueAt(appInfo,
-        {QByteArray::number(serverApp), "depots", "branches", steamBranchName(branch).toLatin1(), "buildid"});
+    return valueAt(
+        appInfo, {QByteArray::number(serverApp), "depots", "branches", steamBranchName(branch).toLatin1(), "buildid"});
 }
 
 std::optional<qint64> manifestBuild(const QByteArray& manifest)

@@ -1,8 +1,8 @@
 #include "keep/Headless.h"
 
 #include "formats/SettingsFile.h"
-#include "keep/DesktopNotifier.h"
 #include "install/SteamCmdPlace.h"
+#include "keep/DesktopNotifier.h"
 #include "keep/KeeperService.h"
 #include "keep/ServerKeeper.h"
 #include "keep/ServerUpdate.h"
@@ -236,11 +236,13 @@ int stop(const QString& folder)
 bool warnPlayers(ServerWatch& watch, QSocketNotifier& ending)
 {
     const std::chrono::milliseconds warning = installTimings().playerWarning;
-    for (const auto& [words, wait] : {std::pair{"5 minutes", warning - warning / 5}, std::pair{"1 minute", warning / 5}}) {
+    for (const auto& [words, wait] :
+        {std::pair{"5 minutes", warning - warning / 5}, std::pair{"1 minute", warning / 5}}) {
         if (!watch.command(QByteArray("say The server restarts for an update in ") + words + '.'))
             return true;
-        print(stdout, QStringLiteral("Told the players that the server restarts for an update in %1.")
-                          .arg(QLatin1StringView(words)));
+        print(stdout,
+            QStringLiteral("Told the players that the server restarts for an update in %1.")
+                .arg(QLatin1StringView(words)));
         QEventLoop waiting;
         QTimer::singleShot(wait, &waiting, [&waiting] { waiting.exit(0); });
         const QMetaObject::Connection signalled
@@ -260,8 +262,7 @@ std::optional<int> upToDateAlready(const InstallRequest& install)
     QFile manifest(QDir(install.folder).filePath(QStringLiteral("steamapps/appmanifest_90.acf")));
     const std::optional<qint64> installed
         = manifest.open(QIODevice::ReadOnly) ? manifestBuild(manifest.read(1024 * 1024)) : std::nullopt;
-    SteamBuildQuestion question(
-        install.steamCmd, install.branch, steamCmdLockPath(install.stateHome, install.home));
+    SteamBuildQuestion question(install.steamCmd, install.branch, steamCmdLockPath(install.stateHome, install.home));
     QEventLoop asking;
     std::optional<qint64> onSteam;
     QString why;
@@ -299,8 +300,7 @@ int update(const HeadlessRequest& request, const QString& folder)
         return failed;
     }
     const QString home = QDir::homePath();
-    InstallRequest install{folder,
-        findSteamCmd(chosenSteamCmd(), qEnvironmentVariable("PATH"), home),
+    InstallRequest install{folder, findSteamCmd(chosenSteamCmd(), qEnvironmentVariable("PATH"), home),
         branchFromOption(request.branch.isEmpty() ? installBranch(folder) : request.branch).value_or(Branch::Current),
         request.validate, home, qEnvironmentVariable("XDG_STATE_HOME")};
     if (install.steamCmd.isEmpty()) {

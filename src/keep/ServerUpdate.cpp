@@ -80,8 +80,8 @@ void ServerUpdate::installed(const SteamCmdInstall::Outcome& outcome)
     else
         removeUpdateRecord(request_.folder);
     running_ = false;
-    Q_EMIT ended(
-        outcome.how == SteamCmdInstall::Outcome::How::Installed || outcome.how == SteamCmdInstall::Outcome::How::UpToDate,
+    Q_EMIT ended(outcome.how == SteamCmdInstall::Outcome::How::Installed
+            || outcome.how == SteamCmdInstall::Outcome::How::UpToDate,
         message);
 }
 
@@ -111,8 +111,8 @@ void ServerUpdate::cancel()
 
 std::optional<QString> startStoppedServer(const QString& folder, const ServerRecord& stopped)
 {
-    const StartValues values{stopped.maxplayers, stopped.startMap, stopped.port,
-        stopped.commandLine.contains(QStringLiteral("-norestart"))};
+    const StartValues values{
+        stopped.maxplayers, stopped.startMap, stopped.port, stopped.commandLine.contains(QStringLiteral("-norestart"))};
     const auto started = startFolderServer(folder, values);
     if (const auto* failure = std::get_if<Failure>(&started)) {
         removeUpdateRecord(folder);

@@ -4,7 +4,6 @@
 #include "launch/ServerRecord.h"
 
 #include <QDateTime>
-
 #include <QObject>
 #include <QPointer>
 

@@ -124,8 +124,7 @@ std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
         record.updatingSince = QDateTime::fromString(decoded(updating.at(1)), Qt::ISODate);
     }
     // While an update runs without a server stopped for it, the record holds only its mark.
-    if (!values.contains("process") && record.updatingProcess > 0 && record.updatingSince.isValid())
-    {
+    if (!values.contains("process") && record.updatingProcess > 0 && record.updatingSince.isValid()) {
         ServerRecord mark;
         mark.updatingProcess = record.updatingProcess;
         mark.updatingSince = record.updatingSince;

@@ -81,8 +81,8 @@ std::optional<int> takeCommandLine(
         if (!parser.isSet(option))
             continue;
         if (headless || positional.isEmpty())
-            return print(
-                stderr, QStringLiteral("Give one of --keep, --status, --stop and --update, and a server folder.\n"), wrong);
+            return print(stderr,
+                QStringLiteral("Give one of --keep, --status, --stop and --update, and a server folder.\n"), wrong);
         headless = HeadlessRequest{verb, serverFolder, parser.isSet(stopOnExit), parser.isSet(validate),
             parser.value(branch), parser.isSet(ifNewer), parser.isSet(now)};
     }

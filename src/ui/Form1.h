@@ -2,8 +2,8 @@
 
 #include "formats/SettingsFile.h"
 #include "keep/DesktopNotifier.h"
-#include "keep/ServerUpdate.h"
 #include "keep/ServerKeeper.h"
+#include "keep/ServerUpdate.h"
 #include "remote/ServerWatch.h"
 #include "settings/ServerSettings.h"
 

@@ -8,9 +8,9 @@
 #include "ui/Forms.h"
 #include "ui/MessageBox.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -64,7 +64,8 @@ constexpr auto labels = std::to_array<LabelFor>({
 });
 // clang-format on
 
-const QString branchCaptions[] = {QStringLiteral("Current"), QStringLiteral("steam_legacy (the build before the 2023 update)")};
+const QString branchCaptions[]
+    = {QStringLiteral("Current"), QStringLiteral("steam_legacy (the build before the 2023 update)")};
 
 std::optional<qint64> installedBuild(const QString& folder)
 {
@@ -114,6 +115,7 @@ void InstallServer::Form_Load()
         askSteamBuild();
     });
     control<QProgressBar>(this, "ProgressBar1")->setRange(0, 100);
+    control<QProgressBar>(this, "ProgressBar1")->setAccessibleName(QStringLiteral("Progress of the current run"));
     control<QProgressBar>(this, "ProgressBar1")->setValue(0);
     control<QLineEdit>(this, "Text1")->setReadOnly(true);
     showFolder();
@@ -126,10 +128,10 @@ void InstallServer::showFolder()
     const QString folder = forms.serverFolder();
     control<QLabel>(this, "Label2")->setText(shownPath(folder));
     const std::optional<qint64> build = installedBuild(folder);
-    control<QLabel>(this, "Label3")->setText(!missingServerFiles(folder).isEmpty()
-            ? QStringLiteral("It holds no server yet.")
-            : build ? QStringLiteral("It holds a server: build %1.").arg(*build)
-                    : QStringLiteral("It holds a server of an unknown build."));
+    control<QLabel>(this, "Label3")
+        ->setText(!missingServerFiles(folder).isEmpty() ? QStringLiteral("It holds no server yet.")
+                : build                                 ? QStringLiteral("It holds a server: build %1.").arg(*build)
+                                                        : QStringLiteral("It holds a server of an unknown build."));
 }
 
 void InstallServer::findSteamCmd()
@@ -150,15 +152,16 @@ void InstallServer::askSteamBuild()
         return;
     }
     delete question_;
-    question_ = new SteamBuildQuestion(
-        steamCmd_, chosenBranch(this), steamCmdLockPath(qEnvironmentVariable("XDG_STATE_HOME"), QDir::homePath()), this);
+    question_ = new SteamBuildQuestion(steamCmd_, chosenBranch(this),
+        steamCmdLockPath(qEnvironmentVariable("XDG_STATE_HOME"), QDir::homePath()), this);
     line->setText(QStringLiteral("Installed: build %1. Asking Steam for its build…").arg(*installed));
     connect(question_, &SteamBuildQuestion::waiting, line, &QLabel::setText);
     connect(question_, &SteamBuildQuestion::answered, this,
         [this, line, installed](std::optional<qint64> build, const QString& why) {
             question_->deleteLater();
             if (!build)
-                line->setText(QStringLiteral("Installed: build %1. Steam could not be asked: %2").arg(*installed).arg(why));
+                line->setText(
+                    QStringLiteral("Installed: build %1. Steam could not be asked: %2").arg(*installed).arg(why));
             else if (*build == *installed)
                 line->setText(QStringLiteral("Installed: build %1. On Steam: up to date.").arg(*installed));
             else
@@ -195,8 +198,8 @@ void InstallServer::Command2_Click()
         return;
     }
     ServerWatch& watch = main->server();
-    const InstallRequest request{folder, steamCmd_, chosenBranch(this),
-        control<QCheckBox>(this, "Check1")->isChecked(), QDir::homePath(), qEnvironmentVariable("XDG_STATE_HOME")};
+    const InstallRequest request{folder, steamCmd_, chosenBranch(this), control<QCheckBox>(this, "Check1")->isChecked(),
+        QDir::homePath(), qEnvironmentVariable("XDG_STATE_HOME")};
     auto* update = new ServerUpdate(request, watch, this);
     if (const std::optional<QString> refused = update->refusal()) {
         delete update;
@@ -204,7 +207,8 @@ void InstallServer::Command2_Click()
         return;
     }
     if (watch.serverRuns()
-        && !askOperator(QStringLiteral("The server is running. Stop it for the update and start it again afterwards?"))) {
+        && !askOperator(
+            QStringLiteral("The server is running. Stop it for the update and start it again afterwards?"))) {
         delete update;
         return;
     }

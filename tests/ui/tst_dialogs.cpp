@@ -198,8 +198,8 @@ private Q_SLOTS:
                 "menuRestart=&Restart Server [Ctrl+Shift+F5] (greyed)", "menuKeep=&Keep Server Running",
                 "menuDaily=Restart &Daily... opens RestartDaily", "blankServer=",
                 "menuConsole=Server &Console [F12] opens ServerConsole", "menuPort=Server &Port... opens ServerPort",
-                "menuInstall=&Install or Update Server... opens InstallServer",
-                "menuHelp=&Help", "menuAbout=&About opens Form8"}));
+                "menuInstall=&Install or Update Server... opens InstallServer", "menuHelp=&Help",
+                "menuAbout=&About opens Form8"}));
         // Each entry's letter chooses it alone in its menu.
         for (const QAction* menu : main->menuBar()->actions()) {
             QStringList letters;

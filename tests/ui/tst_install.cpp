@@ -2,16 +2,16 @@
 #include "StandIn.h"
 #include "install/Processes.h"
 #include "install/SteamCmdRun.h"
-#include "launch/FolderSettings.h"
 #include "install/SteamCmdText.h"
+#include "launch/FolderSettings.h"
 #include "launch/ServerRecord.h"
 #include "launch/ServerSession.h"
 #include "launch/ServerStart.h"
 #include "ui/Form1.h"
 
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 
@@ -106,7 +106,8 @@ private Q_SLOTS:
         const auto expandRepeats = [&repeated](QByteArray text) {
             for (QRegularExpressionMatch match = repeated.match(QString::fromUtf8(text)); match.hasMatch();
                  match = repeated.match(QString::fromUtf8(text)))
-                text.replace(match.captured(0).toUtf8(), QByteArray(match.captured(1).toInt(), match.captured(2).at(0).toLatin1()));
+                text.replace(match.captured(0).toUtf8(),
+                    QByteArray(match.captured(1).toInt(), match.captured(2).at(0).toLatin1()));
             return text;
         };
         output = expandRepeats(output);
@@ -138,9 +139,8 @@ private Q_SLOTS:
         }
         if (given.contains("read"))
             QCOMPARE(read.join('|'), textOf(given, "read"));
-        const auto build = [](const std::optional<qint64>& found) {
-            return found ? QString::number(*found) : QString("none");
-        };
+        const auto build
+            = [](const std::optional<qint64>& found) { return found ? QString::number(*found) : QString("none"); };
         if (given.contains("public"))
             QCOMPARE(build(branchBuild(output, Branch::Current)), textOf(given, "public"));
         if (given.contains("legacy"))
@@ -187,7 +187,8 @@ private Q_SLOTS:
         qputenv("XDG_STATE_HOME", QFile::encodeName(home.path + "/state"));
         qputenv("STEAMCMD_STATE", QFile::encodeName(home.state));
         for (const QString& variable : listOf(given, "standin"))
-            qputenv(variable.section('=', 0, 0).toLatin1(), variable.section('=', 1).replace("<home>", home.path).toUtf8());
+            qputenv(
+                variable.section('=', 0, 0).toLatin1(), variable.section('=', 1).replace("<home>", home.path).toUtf8());
         // A run's silence, shortened.
         const InstallTimings timingsBefore = installTimings();
         const auto restoreTimings = qScopeGuard([&] { setInstallTimings(timingsBefore); });
@@ -223,8 +224,8 @@ private Q_SLOTS:
                     target = program.dir.filePath("Other Server");
                     QDir().mkpath(target);
                 }
-                updates << quillmont(QStringList{"--update", target} + rest.split(' ', Qt::SkipEmptyParts), home,
-                    given, &processes);
+                updates << quillmont(
+                    QStringList{"--update", target} + rest.split(' ', Qt::SkipEmptyParts), home, given, &processes);
             } else if (word == "printed" || word == "error") {
                 QByteArray& where = word == "printed" ? printed : errors;
                 QTRY_VERIFY2_WITH_TIMEOUT((read(updates.last()), where.contains(rest.toUtf8())),
@@ -248,7 +249,8 @@ private Q_SLOTS:
             } else if (word == "mode") {
                 QCOMPARE(modeOf(folder + '/' + rest.section(' ', 0, 0)), rest.section(' ', 1));
             } else if (word == "log") {
-                QVERIFY2(readBytes(folder + "/steamcmd.log").contains(rest.toUtf8()), readBytes(folder + "/steamcmd.log"));
+                QVERIFY2(
+                    readBytes(folder + "/steamcmd.log").contains(rest.toUtf8()), readBytes(folder + "/steamcmd.log"));
             } else if (word == "linked") {
                 QCOMPARE(QFileInfo(home.path + "/.steam/sdk32/steamclient.so").symLinkTarget(),
                     home.path + "/steamcmd/linux32/steamclient.so");
@@ -305,8 +307,8 @@ private Q_SLOTS:
             } else if (word == "disabled") {
                 QVERIFY(!child<QWidget>(dialog, rest)->isEnabled());
             } else if (word == "message") {
-                QTRY_VERIFY2_WITH_TIMEOUT(program.messages.join('|').contains(rest),
-                    qPrintable(program.messages.join('|')), 20000);
+                QTRY_VERIFY2_WITH_TIMEOUT(
+                    program.messages.join('|').contains(rest), qPrintable(program.messages.join('|')), 20000);
             } else if (word == "never") {
                 QVERIFY2(!printed.contains(rest.toUtf8()), printed.constData());
             } else {
