@@ -231,37 +231,14 @@ int stop(const QString& folder)
     return runs;
 }
 
-// Tells the players of a running server that it restarts for an update, 5 minutes and 1 minute
-// before, when its remote console password is known. False when a signal ended the wait.
-bool warnPlayers(ServerWatch& watch, QSocketNotifier& ending)
-{
-    const std::chrono::milliseconds warning = installTimings().playerWarning;
-    for (const auto& [words, wait] :
-        {std::pair{"5 minutes", warning - warning / 5}, std::pair{"1 minute", warning / 5}}) {
-        if (!watch.command(QByteArray("say The server restarts for an update in ") + words + '.'))
-            return true;
-        print(stdout,
-            QStringLiteral("Told the players that the server restarts for an update in %1.")
-                .arg(QLatin1StringView(words)));
-        QEventLoop waiting;
-        QTimer::singleShot(wait, &waiting, [&waiting] { waiting.exit(0); });
-        const QMetaObject::Connection signalled
-            = QObject::connect(&ending, &QSocketNotifier::activated, &waiting, [&waiting] { waiting.exit(1); });
-        const int how = waiting.exec();
-        QObject::disconnect(signalled);
-        if (how != 0)
-            return false;
-    }
-    return true;
-}
-
 // Asks Steam for the branch's build, and says whether the installed one is it. Nothing when the update
 // should go on; else the exit code.
 std::optional<int> upToDateAlready(const InstallRequest& install)
 {
     QFile manifest(QDir(install.folder).filePath(QStringLiteral("steamapps/appmanifest_90.acf")));
-    const std::optional<qint64> installed
-        = manifest.open(QIODevice::ReadOnly) ? manifestBuild(manifest.read(1024 * 1024)) : std::nullopt;
+    // No build is below every build.
+    const qint64 installed
+        = (manifest.open(QIODevice::ReadOnly) ? manifestBuild(manifest.read(1024 * 1024)) : std::nullopt).value_or(-1);
     SteamBuildQuestion question(install.steamCmd, install.branch, steamCmdLockPath(install.stateHome, install.home));
     QEventLoop asking;
     std::optional<qint64> onSteam;
@@ -279,8 +256,8 @@ std::optional<int> upToDateAlready(const InstallRequest& install)
         print(stderr, QStringLiteral("Steam's build could not be asked: %1").arg(why));
         return failed;
     }
-    const QString installedWords = installed ? QStringLiteral("build %1").arg(*installed) : QStringLiteral("none");
-    if (installed == onSteam && missingServerFiles(install.folder).isEmpty()) {
+    const QString installedWords = installed >= 0 ? QStringLiteral("build %1").arg(installed) : QStringLiteral("none");
+    if (installed == *onSteam && missingServerFiles(install.folder).isEmpty()) {
         print(stdout, QStringLiteral("Installed: build %1. On Steam: up to date.").arg(*onSteam));
         return runs;
     }
@@ -332,8 +309,6 @@ int update(const HeadlessRequest& request, const QString& folder)
         print(stderr, *refused);
         return failed;
     }
-    if (watch.serverRuns() && !request.now && !warnPlayers(watch, ending))
-        return failed;
     int exitCode = failed;
     // One line per run, per phase and per tenth of the progress.
     int tenth = -1;
@@ -362,7 +337,7 @@ int update(const HeadlessRequest& request, const QString& folder)
         updating.cancel();
         exitCode = failed;
     });
-    updating.start();
+    updating.start(!request.now);
     QCoreApplication::exec();
     return updating.running() ? failed : exitCode;
 }

@@ -13,6 +13,8 @@ ServerUpdate::ServerUpdate(InstallRequest request, ServerWatch& watch, QObject* 
     , request_(std::move(request))
     , watch_(watch)
 {
+    warning_.setSingleShot(true);
+    connect(&warning_, &QTimer::timeout, this, [this] { warn(warningsLeft_); });
 }
 
 ServerUpdate::~ServerUpdate() = default;
@@ -27,7 +29,7 @@ std::optional<QString> ServerUpdate::refusal() const
     return std::nullopt;
 }
 
-void ServerUpdate::start()
+void ServerUpdate::start(bool warnPlayers)
 {
     running_ = true;
     cancelled_ = false;
@@ -38,6 +40,26 @@ void ServerUpdate::start()
     stopped_ = watch_.record();
     kept_ = watch_.keptBy() != 0;
     markUpdating();
+    if (warnPlayers)
+        return warn(2);
+    stopServer();
+}
+
+// The players are told twice: 5 minutes before, and 1 minute before; without the password, not at all.
+void ServerUpdate::warn(int left)
+{
+    const char* const in[] = {"", "1 minute", "5 minutes"};
+    if (left == 0 || !watch_.command(QByteArray("say The server restarts for an update in ") + in[left] + '.'))
+        return stopServer();
+    Q_EMIT said(QStringLiteral("Told the players that the server restarts for an update in %1.")
+                    .arg(QLatin1StringView(in[left])));
+    const std::chrono::milliseconds whole = installTimings().playerWarning;
+    warningsLeft_ = left - 1;
+    warning_.start(left == 2 ? whole - whole / 5 : whole / 5);
+}
+
+void ServerUpdate::stopServer()
+{
     Q_EMIT said(QStringLiteral("Stopping the server for the update…"));
     connect(
         &watch_, &ServerWatch::ended, this,
@@ -105,6 +127,17 @@ void ServerUpdate::cancel()
     if (!running_)
         return;
     cancelled_ = true;
+    if (warning_.isActive()) {
+        // The server was not stopped yet: it runs on, its record without the mark.
+        warning_.stop();
+        ServerRecord record = *std::exchange(stopped_, std::nullopt);
+        record.updatingProcess = 0;
+        record.updatingSince = {};
+        (void)writeServerRecord(request_.folder, record);
+        running_ = false;
+        Q_EMIT ended(false, QStringLiteral("The update was cancelled before SteamCMD ran; the server runs on."));
+        return;
+    }
     if (install_)
         install_->cancel();
 }

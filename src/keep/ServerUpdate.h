@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <optional>
 
@@ -25,8 +26,9 @@ public:
 
     // Why no update may run now: a server that Quillmont did not start runs from the folder.
     std::optional<QString> refusal() const;
-    // Runs the update, stopping the folder's running server first.
-    void start();
+    // Runs the update, stopping the folder's running server first; with `warnPlayers`, once its
+    // players have been told, 5 minutes and 1 minute before, when its remote console password is known.
+    void start(bool warnPlayers = false);
     void cancel();
     // A server stopped for an earlier update that was cut short is started again after this one too.
     void restartAfterwards(const ServerRecord& stopped) { stopped_ = stopped; }
@@ -40,6 +42,8 @@ Q_SIGNALS:
     void ended(bool succeeded, const QString& message);
 
 private:
+    void stopServer();
+    void warn(int left);
     void install();
     void installed(const SteamCmdInstall::Outcome& outcome);
     QString restartServer();
@@ -50,6 +54,8 @@ private:
     QPointer<SteamCmdInstall> install_;
     std::optional<ServerRecord> stopped_;
     bool kept_ = false;
+    QTimer warning_;
+    int warningsLeft_ = 0;
     bool running_ = false;
     bool cancelled_ = false;
 };

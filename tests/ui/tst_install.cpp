@@ -3,6 +3,7 @@
 #include "install/Processes.h"
 #include "install/SteamCmdRun.h"
 #include "install/SteamCmdText.h"
+#include "keep/ServerUpdate.h"
 #include "launch/FolderSettings.h"
 #include "launch/ServerRecord.h"
 #include "launch/ServerSession.h"
@@ -192,11 +193,13 @@ private Q_SLOTS:
         // A run's silence, shortened.
         const InstallTimings timingsBefore = installTimings();
         const auto restoreTimings = qScopeGuard([&] { setInstallTimings(timingsBefore); });
-        if (given.contains("silence")) {
-            InstallTimings shortened = timingsBefore;
-            shortened.silence = std::chrono::milliseconds(given.value("silence").toInt());
-            setInstallTimings(shortened);
-        }
+        InstallTimings shortened = timingsBefore;
+        shortened.silence = std::chrono::milliseconds(given.value("silence", "600000").toInt());
+        shortened.playerWarning = std::chrono::milliseconds(given.value("warning", "300000").toInt());
+        setInstallTimings(shortened);
+        if (given.contains("rcon"))
+            writeBytes(folder + "/tfc/server.cfg", "rcon_password \"" + given.value("rcon") + "\"\r\n");
+        bool updateEnded = false;
         Form1* main = nullptr;
         QWidget* dialog = nullptr;
         QObject processes;
@@ -293,6 +296,17 @@ private Q_SLOTS:
                 QTRY_VERIFY2_WITH_TIMEOUT(state->text().contains(rest), qPrintable(state->text()), 20000);
             } else if (word == "greyed") {
                 QVERIFY(!child<QAction>(main, rest)->isEnabled());
+            } else if (word == "warned") {
+                auto* update = new ServerUpdate(InstallRequest{folder, home.path + "/steamcmd/steamcmd.sh",
+                                                    Branch::Current, false, home.path, home.path + "/state"},
+                    main->server(), &processes);
+                connect(update, &ServerUpdate::ended, [&updateEnded] { updateEnded = true; });
+                update->start(true);
+            } else if (word == "logged") {
+                QTRY_VERIFY2_WITH_TIMEOUT(readBytes(folder + "/server-console.log").contains(rest.toUtf8()),
+                    readBytes(folder + "/server-console.log").right(2000).constData(), 20000);
+            } else if (word == "ended") {
+                QTRY_VERIFY_WITH_TIMEOUT(updateEnded, 20000);
             } else if (word == "quit") {
                 termSent.start();
                 main->close();
