@@ -115,7 +115,8 @@ void ServerKeeper::serverEnded()
     }
     // Stopped for an update: the update starts it again, and it was no crash.
     if (const qint64 updating = watch_.updatingProcess()) {
-        Q_EMIT happened(QStringLiteral("The server was stopped for an update (pid %1).").arg(updating), false);
+        note(QStringLiteral("The server was stopped for an update (pid %1); the update starts it again.").arg(updating),
+            false);
         return;
     }
     if (!keeping_) {

@@ -294,6 +294,8 @@ private Q_SLOTS:
             } else if (word == "line") {
                 const auto* state = child<QLabel>(main, "serverState");
                 QTRY_VERIFY2_WITH_TIMEOUT(state->text().contains(rest), qPrintable(state->text()), 20000);
+            } else if (word == "keep") {
+                child<QAction>(main, "menuKeep")->trigger();
             } else if (word == "greyed") {
                 QVERIFY(!child<QAction>(main, rest)->isEnabled());
             } else if (word == "warned") {
