@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <limits>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -23,6 +24,19 @@ InstallTimings current;
 
 const QString startWords = QStringLiteral("SteamCMD started:");
 const QString endWords = QStringLiteral("SteamCMD ended:");
+
+// SteamCMD's log is written through one handle only, Quillmont's: past its limit it is moved aside
+// whole, by renames that copy nothing (a copy of 16 MiB would stall the window), the older copies
+// moving up to LOG.5, and begun anew. What stands at a copy's name is moved or replaced itself, never
+// what a link there leads to.
+void moveLogAside(const QString& log)
+{
+    const QByteArray path = QFile::encodeName(log);
+    const auto copy = [&path](int number) { return QByteArray(path + '.' + QByteArray::number(number)); };
+    for (int number = keptLogCopies - 1; number >= 1; --number)
+        ::rename(copy(number).constData(), copy(number + 1).constData());
+    ::rename(path.constData(), copy(1).constData());
+}
 
 } // namespace
 
@@ -129,12 +143,8 @@ void SteamCmdRun::start(int lockHandle)
             this, [this] { Q_EMIT ended(end_); }, Qt::QueuedConnection);
     };
     if (!log_.isEmpty()) {
-        if (std::optional<Failure> failure = rotateLog(log_, installTimings().logLimit))
-            return notStarted(failure->message);
-        const std::variant<int, QString> opened = openOwnFile(log_, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC);
-        if (const QString* reason = std::get_if<QString>(&opened))
-            return notStarted(Failure::cannotWrite(log_, *reason).message);
-        logHandle_ = std::get<int>(opened);
+        if (const std::optional<QString> failure = openLog())
+            return notStarted(*failure);
         noteLog(startWords + QLatin1Char(' ') + QStringList(QStringList{program_} + arguments_).join(QLatin1Char(' ')));
     }
     master_ = ::open("/dev/ptmx", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
@@ -174,14 +184,16 @@ void SteamCmdRun::start(int lockHandle)
     }
     group_ = process_.processId();
     notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &SteamCmdRun::read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { read(); });
     silence_.start(installTimings().silence);
 }
 
-void SteamCmdRun::read()
+// By default at most a few pieces at a time, so that a flood of output leaves the window its turn; the
+// notifier comes back for the rest.
+void SteamCmdRun::read(int mostPieces)
 {
     char buffer[65536];
-    for (;;) {
+    for (int pieces = 0; pieces < mostPieces; ++pieces) {
         const ssize_t got = ::read(master_, buffer, sizeof buffer);
         if (got > 0) {
             silence_.start(installTimings().silence);
@@ -278,13 +290,31 @@ void SteamCmdRun::checkGroup()
         endGroup(SIGKILL);
     }
     if (finished_ && !outputOver_) {
-        // A member that outlived the signals may have kept the terminal open: once the group is gone
-        // the output is over.
-        if (groupMembers(group_).isEmpty())
+        // A process outside the group may hold the terminal open: once the group is gone, what it
+        // holds is read, and the output is over.
+        if (groupMembers(group_).isEmpty()) {
+            read(std::numeric_limits<int>::max());
             outputEnded();
+        }
         return;
     }
     judge();
+}
+
+// Opens the log to append to it, moved aside first when it has grown past its limit. Why it cannot be
+// opened, or nothing.
+std::optional<QString> SteamCmdRun::openLog()
+{
+    struct stat status { };
+    if (::lstat(QFile::encodeName(log_).constData(), &status) == 0 && S_ISREG(status.st_mode)
+        && status.st_uid == ::geteuid() && status.st_size > installTimings().logLimit)
+        moveLogAside(log_);
+    const std::variant<int, QString> opened = openOwnFile(log_, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC);
+    if (const QString* reason = std::get_if<QString>(&opened))
+        return Failure::cannotWrite(log_, *reason).message;
+    logHandle_ = std::get<int>(opened);
+    logEndsLine_ = true;
+    return std::nullopt;
 }
 
 void SteamCmdRun::writeLog(QByteArrayView bytes)
@@ -294,8 +324,14 @@ void SteamCmdRun::writeLog(QByteArrayView bytes)
     if (::write(logHandle_, bytes.data(), size_t(bytes.size())) == bytes.size())
         logEndsLine_ = bytes.back() == '\n' || bytes.back() == '\r';
     struct stat status { };
-    if (::fstat(logHandle_, &status) == 0 && status.st_size > installTimings().logLimit)
-        (void)rotateLog(log_, installTimings().logLimit);
+    if (::fstat(logHandle_, &status) != 0 || status.st_size <= installTimings().logLimit)
+        return;
+    // The run goes on in the new log, which begins as a run does, so that its end is looked for there.
+    ::close(logHandle_);
+    logHandle_ = -1;
+    if (!openLog())
+        noteLog(
+            startWords + QStringLiteral(" (continued: its output so far is in %1.1)").arg(QFileInfo(log_).fileName()));
 }
 
 void SteamCmdRun::noteLog(const QString& what)

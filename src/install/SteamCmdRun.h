@@ -90,12 +90,13 @@ Q_SIGNALS:
     void ended(const RunEnd& end);
 
 private:
-    void read();
+    void read(int mostPieces = 4);
     void outputEnded();
     void processFinished(int exitCode, QProcess::ExitStatus status);
     void endGroup(int signal);
     void checkGroup();
     void judge();
+    std::optional<QString> openLog();
     void writeLog(QByteArrayView bytes);
     void noteLog(const QString& what);
 

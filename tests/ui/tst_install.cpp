@@ -196,6 +196,7 @@ private Q_SLOTS:
         InstallTimings shortened = timingsBefore;
         shortened.silence = std::chrono::milliseconds(given.value("silence", "600000").toInt());
         shortened.playerWarning = std::chrono::milliseconds(given.value("warning", "300000").toInt());
+        shortened.logLimit = given.value("loglimit", QByteArray::number(timingsBefore.logLimit)).toLongLong();
         setInstallTimings(shortened);
         if (given.contains("rcon"))
             writeBytes(folder + "/tfc/server.cfg", "rcon_password \"" + given.value("rcon") + "\"\r\n");
