@@ -49,11 +49,6 @@ int main(int argc, char* argv[])
     QProgressBar bar;
     line.show();
     bar.show();
-    if (qEnvironmentVariableIsSet("BENCH_NO_ROTATION")) {
-        InstallTimings timings = installTimings();
-        timings.logLimit = qint64(1) << 40;
-        setInstallTimings(timings);
-    }
     SteamCmdRun run(program, {}, dir.filePath("steamcmd.log"));
     qint64 lines = 0;
     QObject::connect(&run, &SteamCmdRun::lineRead, [&](const QString& text) {
