@@ -1,9 +1,11 @@
 #include "keep/Headless.h"
 
 #include "formats/SettingsFile.h"
+#include "install/SteamCmdPlace.h"
 #include "keep/DesktopNotifier.h"
 #include "keep/KeeperService.h"
 #include "keep/ServerKeeper.h"
+#include "keep/ServerUpdate.h"
 #include "launch/FolderSettings.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
@@ -229,12 +231,126 @@ int stop(const QString& folder)
     return runs;
 }
 
+// Asks Steam for the branch's build, and says whether the installed one is it. Nothing when the update
+// should go on; else the exit code.
+std::optional<int> upToDateAlready(const InstallRequest& install)
+{
+    QFile manifest(QDir(install.folder).filePath(QStringLiteral("steamapps/appmanifest_90.acf")));
+    // No build is below every build.
+    const qint64 installed
+        = (manifest.open(QIODevice::ReadOnly) ? manifestBuild(manifest.read(1024 * 1024)) : std::nullopt).value_or(-1);
+    SteamBuildQuestion question(install.steamCmd, install.branch, steamCmdLockPath(install.stateHome, install.home));
+    QEventLoop asking;
+    std::optional<qint64> onSteam;
+    QString why;
+    QObject::connect(&question, &SteamBuildQuestion::waiting, [](const QString& line) { print(stdout, line); });
+    QObject::connect(&question, &SteamBuildQuestion::answered, [&](std::optional<qint64> build, const QString& reason) {
+        onSteam = build;
+        why = reason;
+        asking.quit();
+    });
+    print(stdout, QStringLiteral("Asking Steam for the build of the branch %1…").arg(steamBranchName(install.branch)));
+    question.ask();
+    asking.exec();
+    if (!onSteam) {
+        print(stderr, QStringLiteral("Steam's build could not be asked: %1").arg(why));
+        return failed;
+    }
+    const QString installedWords = installed >= 0 ? QStringLiteral("build %1").arg(installed) : QStringLiteral("none");
+    if (installed == *onSteam && missingServerFiles(install.folder).isEmpty()) {
+        print(stdout, QStringLiteral("Installed: build %1. On Steam: up to date.").arg(*onSteam));
+        return runs;
+    }
+    print(stdout, QStringLiteral("Installed: %1. On Steam: build %2.").arg(installedWords).arg(*onSteam));
+    return std::nullopt;
+}
+
+int update(const HeadlessRequest& request, const QString& folder)
+{
+    if (const std::optional<QString> reason = cannotInstallInto(folder)) {
+        print(stderr, *reason);
+        return wrongFolder;
+    }
+    // Nobody can be asked here: what the window asks about stops the update.
+    if (const std::optional<QString> concern = installConcern(folder)) {
+        print(stderr, *concern + QStringLiteral(" Nothing was installed."));
+        return failed;
+    }
+    const QString home = QDir::homePath();
+    InstallRequest install{folder, findSteamCmd(chosenSteamCmd(), qEnvironmentVariable("PATH"), home),
+        branchFromOption(request.branch.isEmpty() ? installBranch(folder) : request.branch).value_or(Branch::Current),
+        request.validate, home, qEnvironmentVariable("XDG_STATE_HOME")};
+    if (install.steamCmd.isEmpty()) {
+        print(stderr, howToGetSteamCmd());
+        return wrongFolder;
+    }
+    if (!request.branch.isEmpty())
+        setInstallBranch(folder, request.branch);
+    if (const std::optional<QString> reason = catchEndSignals()) {
+        print(stderr, QStringLiteral("Cannot catch the signals that end the update: %1").arg(*reason));
+        return failed;
+    }
+    QSocketNotifier ending(signalPipe[0], QSocketNotifier::Read);
+    const std::optional<InterruptedUpdate> interrupted = takeInterruptedUpdate(folder);
+    if (interrupted)
+        print(stdout,
+            interrupted->message()
+                + (interrupted->stoppedServer ? QStringLiteral(" It is started again after this update.") : QString()));
+    if (request.ifNewer) {
+        if (const std::optional<int> exitCode = upToDateAlready(install))
+            return *exitCode;
+    }
+    ServerWatch watch(folder);
+    watch.begin(serverPort(folder));
+    ServerUpdate updating(install, watch);
+    if (interrupted && interrupted->stoppedServer && !watch.serverRuns())
+        updating.restartAfterwards(*interrupted->stoppedServer);
+    if (const std::optional<QString> refused = updating.refusal()) {
+        print(stderr, *refused);
+        return failed;
+    }
+    int exitCode = failed;
+    // One line per run, per phase and per tenth of the progress.
+    int tenth = -1;
+    bool newTenth = false;
+    QString phase;
+    QObject::connect(&updating, &ServerUpdate::progressed, [&](int percent) {
+        newTenth = percent / 10 != tenth;
+        tenth = percent / 10;
+    });
+    QObject::connect(&updating, &ServerUpdate::said, [&](const QString& line) {
+        const QString linePhase = line.section(QLatin1Char(','), 0, 0);
+        if (linePhase != phase || newTenth)
+            print(stdout, line);
+        phase = linePhase;
+        newTenth = false;
+    });
+    QObject::connect(&updating, &ServerUpdate::ended, [&](bool succeeded, const QString& message) {
+        print(succeeded ? stdout : stderr, message);
+        exitCode = succeeded ? runs : failed;
+        QCoreApplication::exit(exitCode);
+    });
+    QObject::connect(&ending, &QSocketNotifier::activated, [&] {
+        char signal = 0;
+        while (::read(signalPipe[0], &signal, 1) > 0) { }
+        print(stdout, QStringLiteral("Ending the update."));
+        updating.cancel();
+        exitCode = failed;
+    });
+    updating.start(!request.now);
+    QCoreApplication::exec();
+    return updating.running() ? failed : exitCode;
+}
+
 } // namespace
 
 int runHeadless(const HeadlessRequest& request)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Quillmont"));
     const QString folder = QDir(request.serverFolder).absolutePath();
+    // Any folder may be installed into, an empty one too.
+    if (request.verb == HeadlessRequest::Verb::Update)
+        return update(request, folder);
     if (const std::optional<QString> reason = notServerFolder(folder)) {
         print(stderr, *reason);
         return wrongFolder;
@@ -246,6 +362,8 @@ int runHeadless(const HeadlessRequest& request)
         return status(folder);
     case HeadlessRequest::Verb::Stop:
         return stop(folder);
+    case HeadlessRequest::Verb::Update:
+        break;
     }
     return wrongFolder;
 }

@@ -113,6 +113,12 @@ void ServerKeeper::serverEnded()
         Q_EMIT happened(QStringLiteral("The server stopped."), false);
         return;
     }
+    // Stopped for an update: the update starts it again, and it was no crash.
+    if (const qint64 updating = watch_.updatingProcess()) {
+        note(QStringLiteral("The server was stopped for an update (pid %1); the update starts it again.").arg(updating),
+            false);
+        return;
+    }
     if (!keeping_) {
         Q_EMIT happened(QStringLiteral("The server ended unexpectedly."), true);
         return;

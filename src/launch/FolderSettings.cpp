@@ -88,3 +88,23 @@ void setDailyRestart(const QString& serverFolder, const std::optional<QTime>& at
     programSettings().setValue(
         keyOf(serverFolder, "dailyRestart"), at ? at->toString(QStringLiteral("HH:mm")) : QString());
 }
+
+QString installBranch(const QString& serverFolder)
+{
+    return programSettings().value(keyOf(serverFolder, "branch")).toString();
+}
+
+void setInstallBranch(const QString& serverFolder, const QString& branch)
+{
+    programSettings().setValue(keyOf(serverFolder, "branch"), branch);
+}
+
+QString chosenSteamCmd()
+{
+    return programSettings().value(QStringLiteral("steamcmd")).toString();
+}
+
+void setChosenSteamCmd(const QString& program)
+{
+    programSettings().setValue(QStringLiteral("steamcmd"), program);
+}

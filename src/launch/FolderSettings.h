@@ -36,3 +36,12 @@ void setKeepServer(const QString& serverFolder, bool keep);
 // chosen.
 std::optional<QTime> dailyRestart(const QString& serverFolder);
 void setDailyRestart(const QString& serverFolder, const std::optional<QTime>& at);
+
+// The branch the folder's server is installed from, by its name on the command line ("current",
+// "steam_legacy"); empty until one is chosen.
+QString installBranch(const QString& serverFolder);
+void setInstallBranch(const QString& serverFolder, const QString& branch);
+
+// The SteamCMD program the operator chose with Browse, for every folder; empty until one is chosen.
+QString chosenSteamCmd();
+void setChosenSteamCmd(const QString& program);

@@ -14,6 +14,7 @@
 #ifndef Q_OS_WIN
 #include "formats/OwnFile.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -118,6 +119,17 @@ std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
     record.startMap = decoded(values.value("map"));
     if (values.contains("password"))
         record.password = QByteArray::fromHex(values.value("password"));
+    if (const QList<QByteArray> updating = values.value("updating").split(' '); updating.size() == 2) {
+        record.updatingProcess = updating.at(0).toLongLong();
+        record.updatingSince = QDateTime::fromString(decoded(updating.at(1)), Qt::ISODate);
+    }
+    // While an update runs without a server stopped for it, the record holds only its mark.
+    if (!values.contains("process") && record.updatingProcess > 0 && record.updatingSince.isValid()) {
+        ServerRecord mark;
+        mark.updatingProcess = record.updatingProcess;
+        mark.updatingSince = record.updatingSince;
+        return mark;
+    }
     if (!whole || record.port == 0 || record.startTicks.isEmpty() || !record.startedAt.isValid()
         || (values.contains("token") && !isToken(record.token)))
         return std::nullopt;
@@ -126,6 +138,10 @@ std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
 
 SaveOutcome writeServerRecord(const QString& serverFolder, const ServerRecord& record)
 {
+    const QByteArray mark = "updating " + QByteArray::number(record.updatingProcess) + ' '
+        + encoded(record.updatingSince.toString(Qt::ISODateWithMs)) + '\n';
+    if (record.processId == 0)
+        return saveWhole(serverRecordPath(serverFolder), mark, SafeSave::Owner::Quillmont);
     QByteArray contents = "process " + QByteArray::number(record.processId) + "\nsession "
         + QByteArray::number(record.sessionId) + "\nstart " + record.startTicks + "\nboot " + record.bootId + "\nsince "
         + encoded(record.startedAt.toString(Qt::ISODateWithMs)) + "\nport " + QByteArray::number(record.port)
@@ -135,10 +151,29 @@ SaveOutcome writeServerRecord(const QString& serverFolder, const ServerRecord& r
         contents += "token " + record.token + '\n';
     if (record.password)
         contents += "password " + record.password->toHex() + '\n';
+    if (record.updatingProcess > 0)
+        contents += mark;
     return saveWhole(serverRecordPath(serverFolder), contents, SafeSave::Owner::Quillmont);
 }
 
+bool updateRuns(const ServerRecord& record)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(record);
+    return false;
+#else
+    return record.updatingProcess > 0 && (::kill(pid_t(record.updatingProcess), 0) == 0 || errno == EPERM);
+#endif
+}
+
 void removeServerRecord(const QString& serverFolder)
+{
+    if (const std::optional<ServerRecord> record = readServerRecord(serverFolder); record && updateRuns(*record))
+        return;
+    removeUpdateRecord(serverFolder);
+}
+
+void removeUpdateRecord(const QString& serverFolder)
 {
 #ifdef Q_OS_WIN
     QFile::remove(serverRecordPath(serverFolder));

@@ -33,6 +33,10 @@ struct ServerRecord {
     // The rcon_password of the server.cfg the server started with, or last applied, as its bytes;
     // nothing when it had none.
     std::optional<QByteArray> password;
+    // While SteamCMD updates the folder: the process that runs the update, and since when. The server
+    // recorded here was stopped for it, and is started again when it ends.
+    qint64 updatingProcess = 0;
+    QDateTime updatingSince;
 
     bool operator==(const ServerRecord&) const = default;
 };
@@ -47,5 +51,10 @@ std::optional<Failure> recordInTheWay(const QString& serverFolder);
 // The record, or nothing when there is none, it is not one, or something else stands there.
 std::optional<ServerRecord> readServerRecord(const QString& serverFolder);
 [[nodiscard]] SaveOutcome writeServerRecord(const QString& serverFolder, const ServerRecord& record);
-// Removes the record file, and nothing else that stands there.
+// Removes the record file, and nothing else that stands there; but a record that marks an update
+// still running stays until the update ends, so that every window and keeper knows of it.
 void removeServerRecord(const QString& serverFolder);
+// Whether the update a record marks is still running.
+bool updateRuns(const ServerRecord& record);
+// Removes the record whatever it marks: the update that marked it has ended.
+void removeUpdateRecord(const QString& serverFolder);

@@ -96,8 +96,18 @@ QString ServerWatch::stateInWords() const
     return QStringLiteral("%1, %2/%3 players").arg(info_->map).arg(info_->players).arg(info_->maxPlayers);
 }
 
+qint64 ServerWatch::updatingProcess() const
+{
+    const std::optional<ServerRecord> found = readServerRecord(serverFolder_);
+    return found && updateRuns(*found) ? found->updatingProcess : 0;
+}
+
 QString ServerWatch::status() const
 {
+    if (!record_) {
+        if (const qint64 updating = updatingProcess())
+            return QStringLiteral("Updating the server (pid %1)\u2026").arg(updating);
+    }
     if (keeperProcess_)
         return keeperStatus_ + QStringLiteral(" (kept by quillmont --keep, pid %1)").arg(keeperProcess_);
     if (!explanation_.isEmpty())

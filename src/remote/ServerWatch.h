@@ -53,6 +53,9 @@ public:
     State state() const { return state_; }
     // The status line, at all times one of its texts.
     QString status() const;
+    // The process that updates the folder's server with SteamCMD now, as the record marks it; 0 when
+    // none does.
+    qint64 updatingProcess() const;
     // This folder's server is running, or being stopped.
     bool serverRuns() const;
     const std::optional<ServerRecord>& record() const { return record_; }

@@ -40,12 +40,26 @@ std::optional<int> takeCommandLine(
             Verb::Status},
         {{QStringLiteral("stop"), QStringLiteral("Stops the server of SERVER_FOLDER and exits once it has ended.")},
             Verb::Stop},
+        {{QStringLiteral("update"),
+             QStringLiteral("Installs or updates the server in SERVER_FOLDER with SteamCMD, stopping and restarting a "
+                            "running server; exits 0 when it is installed or up to date.")},
+            Verb::Update},
     };
     for (const auto& [option, verb] : verbs)
         parser.addOption(option);
     const QCommandLineOption stopOnExit(QStringLiteral("stop-on-exit"),
         QStringLiteral("With --keep: stops the server before the keeper ends; without it the server runs on."));
     parser.addOption(stopOnExit);
+    const QCommandLineOption validate(QStringLiteral("validate"), QStringLiteral("With --update: checks every file."));
+    const QCommandLineOption branch(QStringLiteral("branch"),
+        QStringLiteral("With --update: current or steam_legacy (the build before the 2023 update); else the "
+                       "folder's last."),
+        QStringLiteral("BRANCH"));
+    const QCommandLineOption ifNewer(QStringLiteral("if-newer"),
+        QStringLiteral("With --update: updates only when Steam has a newer build than the one installed."));
+    const QCommandLineOption now(QStringLiteral("now"),
+        QStringLiteral("With --update: stops the server without telling the players 5 minutes before."));
+    parser.addOptions({validate, branch, ifNewer, now});
     parser.addPositionalArgument(QStringLiteral("SERVER_FOLDER"),
         QStringLiteral("The server's installation folder, which holds tfc and hlds_run or HLDS.EXE."),
         QStringLiteral("[SERVER_FOLDER]"));
@@ -67,10 +81,19 @@ std::optional<int> takeCommandLine(
         if (!parser.isSet(option))
             continue;
         if (headless || positional.isEmpty())
-            return print(
-                stderr, QStringLiteral("Give one of --keep, --status and --stop, and a server folder.\n"), wrong);
-        headless = HeadlessRequest{verb, serverFolder, parser.isSet(stopOnExit)};
+            return print(stderr,
+                QStringLiteral("Give one of --keep, --status, --stop and --update, and a server folder.\n"), wrong);
+        headless = HeadlessRequest{verb, serverFolder, parser.isSet(stopOnExit), parser.isSet(validate),
+            parser.value(branch), parser.isSet(ifNewer), parser.isSet(now)};
     }
+    const bool updating = headless && headless->verb == Verb::Update;
+    for (const QCommandLineOption& option : {validate, branch, ifNewer, now}) {
+        if (parser.isSet(option) && !updating)
+            return print(stderr, QStringLiteral("--%1 goes with --update.\n").arg(option.names().first()), wrong);
+    }
+    if (updating && parser.isSet(branch) && parser.value(branch) != QStringLiteral("current")
+        && parser.value(branch) != QStringLiteral("steam_legacy"))
+        return print(stderr, QStringLiteral("--branch is current or steam_legacy.\n"), wrong);
     if (parser.isSet(stopOnExit) && (!headless || headless->verb != Verb::Keep))
         return print(stderr, QStringLiteral("--stop-on-exit goes with --keep.\n"), wrong);
     return std::nullopt;

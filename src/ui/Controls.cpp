@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -79,6 +80,8 @@ QWidget* createControl(ControlKind kind, QWidget* parent)
     }
     case ControlKind::Rule:
         return createRule(parent);
+    case ControlKind::ProgressBar:
+        return new QProgressBar(parent);
     }
     Q_UNREACHABLE();
     return nullptr;
@@ -104,7 +107,7 @@ QString switchText(bool checked)
 bool takesFocus(ControlKind kind)
 {
     return kind != ControlKind::Label && kind != ControlKind::CentredLabel && kind != ControlKind::Frame
-        && kind != ControlKind::Rule;
+        && kind != ControlKind::Rule && kind != ControlKind::ProgressBar;
 }
 
 } // namespace
@@ -215,4 +218,19 @@ void chainTabOrder(std::initializer_list<QWidget*> widgets)
 {
     for (auto it = widgets.begin(); it + 1 < widgets.end(); ++it)
         QWidget::setTabOrder(*it, *(it + 1));
+}
+
+QLabel* labelFor(QWidget* control, const char* name, const QString& caption)
+{
+    auto* label = named(new QLabel(caption, control->parentWidget()), name);
+    label->setBuddy(control);
+    control->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    return label;
+}
+
+QPushButton* buttonNamed(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* button = named(new QPushButton(caption, parent), name);
+    button->setAutoDefault(false);
+    return button;
 }

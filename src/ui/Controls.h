@@ -7,6 +7,9 @@
 #include <initializer_list>
 #include <span>
 
+class QLabel;
+class QPushButton;
+
 // What a control is; each kind maps to one Qt widget.
 enum class ControlKind {
     Label, // QLabel, left-aligned
@@ -18,6 +21,7 @@ enum class ControlKind {
     OptionButton, // QRadioButton
     ComboBox, // editable QComboBox that neither adds typed text to its list nor completes it
     Rule, // horizontal line
+    ProgressBar, // QProgressBar, from 0 to 100, its percentage shown
 };
 
 // Labels, frames and rules take no focus, so they have no place in the tab order.
@@ -99,3 +103,13 @@ void writeSwitchesOnChange(QWidget* form, std::span<const Switch> switches, Serv
 
 // Tab goes from each of the widgets to the next, in the order given.
 void chainTabOrder(std::initializer_list<QWidget*> widgets);
+
+// Controls named for the tests and the screen reader: a label that names its control, and buttons
+// that Enter in a text box does not press.
+QLabel* labelFor(QWidget* control, const char* name, const QString& caption);
+QPushButton* buttonNamed(QWidget* parent, const char* name, const QString& caption);
+template <typename Widget> Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1StringView(name));
+    return widget;
+}

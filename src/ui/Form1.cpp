@@ -7,6 +7,7 @@
 #include "launch/Maps.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerRecord.h"
+#include "remote/RemoteTimings.h"
 #include "settings/FactorySettings.h"
 #include "settings/ServerSettings.h"
 #include "ui/BansWindow.h"
@@ -21,6 +22,7 @@
 #include "ui/Form8.h"
 #include "ui/Form9.h"
 #include "ui/Forms.h"
+#include "ui/InstallServer.h"
 #include "ui/MapCycleWindow.h"
 #include "ui/MessageBox.h"
 #include "ui/MotdWindow.h"
@@ -33,6 +35,7 @@
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -194,6 +197,14 @@ Form1::Form1(Forms& registry)
     connect(control<QAbstractButton>(this, "Command2"), &QAbstractButton::clicked, this, &Form1::Command2_Click);
     connect(control<QAbstractButton>(this, "Command3"), &QAbstractButton::clicked, this, &Form1::Command3_Click);
     connect(&watch, &ServerWatch::statusChanged, this, &Form1::showServerState);
+    connect(&updateCheck, &QTimer::timeout, this, [this] {
+        if (watch.updatingProcess())
+            return;
+        updateCheck.stop();
+        if (!watch.serverRuns())
+            watch.begin(serverPort(forms.serverFolder()));
+        showServerState();
+    });
     connect(&watch, &ServerWatch::stopStuck, this, &Form1::askToEndServer);
     connect(&watch, &ServerWatch::stopFailed, this, [this](const QString& message) {
         restartPending = false;
@@ -268,7 +279,8 @@ void Form1::buildMenus()
             {"menuMapCycle", "Map C&ycle...", &Form1::menuMapCycle_Click},
             {"menuMotd", "&Message of the Day...", &Form1::menuMotd_Click},
             {"menuBans", "&Bans...", &Form1::menuBans_Click},
-            {"menuPort", "Server &Port...", &Form1::menuPort_Click}}},
+            {"menuPort", "Server &Port...", &Form1::menuPort_Click},
+            {"menuInstall", "&Install or Update Server...", &Form1::menuInstall_Click}}},
         {"menuHelp", "&Help", {
             {"menuAbout", "&About", &Form1::menuAbout_Click}}},
     };
@@ -299,7 +311,44 @@ void Form1::Form_Load()
     keeper.setKeeping(keepServer(forms.serverFolder()));
     control<QAction>(this, "menuKeep")->setChecked(keeper.keeping());
     showServerState();
+    // An update that an earlier Quillmont's end cut short is told before the watch tidies its mark away.
+    const std::optional<InterruptedUpdate> interrupted = takeInterruptedUpdate(forms.serverFolder());
     watch.begin(serverPort(forms.serverFolder()));
+    if (interrupted)
+        QTimer::singleShot(0, this, [this, interrupted] { offerInterruptedServer(*interrupted); });
+    else if (!QFileInfo(forms.inServerFolder(QStringLiteral("tfc"))).isDir() && holdsNoServer())
+        QTimer::singleShot(0, this, [this] { offerInstall(); });
+}
+
+bool Form1::holdsNoServer() const
+{
+    return !QFileInfo::exists(forms.inServerFolder(QStringLiteral("hlds_run")))
+        && !QFileInfo::exists(forms.inServerFolder(QStringLiteral("HLDS.EXE")));
+}
+
+bool Form1::offerInstall()
+{
+    if (!askOperator(
+            QStringLiteral("There is no server in %1 yet. Install it with SteamCMD?").arg(forms.serverFolder())))
+        return false;
+    forms.show<InstallServer>();
+    return true;
+}
+
+void Form1::offerInterruptedServer(const InterruptedUpdate& interrupted)
+{
+    if (!interrupted.stoppedServer) {
+        showFailure(interrupted.message());
+        return;
+    }
+    if (!askOperator(interrupted.message() + QStringLiteral(" Start it again?")))
+        return;
+    if (const std::optional<QString> failure = startStoppedServer(forms.serverFolder(), *interrupted.stoppedServer)) {
+        showFailure(*failure);
+        return;
+    }
+    if (const std::optional<ServerRecord> record = readServerRecord(forms.serverFolder()))
+        watch.watch(*record);
 }
 
 QRect Form1::statusLineArea() const
@@ -312,6 +361,13 @@ void Form1::showServerState()
     findChild<QLabel*>(QStringLiteral("serverState"))->setText(watch.status());
     for (const char* entry : {"menuStop", "menuRestart"})
         control<QAction>(this, entry)->setEnabled(watch.serverRuns());
+    // While SteamCMD updates the folder nothing starts there; once the update has ended the watch
+    // takes up the server it started again.
+    const bool updating = !watch.serverRuns() && watch.updatingProcess() != 0;
+    control<QAction>(this, "menuStart")->setEnabled(!updating);
+    control<QAbstractButton>(this, "Command2")->setEnabled(!updating);
+    if (updating && !updateCheck.isActive())
+        updateCheck.start(remoteTimings().processCheck);
     auto* keep = control<QAction>(this, "menuKeep");
     keep->setEnabled(!watch.keptBy());
     keep->setChecked(watch.keptBy() || keeper.keeping());
@@ -396,6 +452,14 @@ MainWindowSwitches Form1::switches() const
 // Closing the main window ends the program, as the Exit button does, dialogs and all.
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // SteamCMD is ended as Cancel ends it, and a server stopped for the update started again, before
+    // the program ends.
+    if (InstallServer* install = forms.loaded<InstallServer>(); install && install->running()) {
+        event->ignore();
+        if (askOperator(QStringLiteral("SteamCMD is running. Cancel the update and quit?")))
+            install->cancelThen([this] { close(); });
+        return;
+    }
     if (!settingsKept()) {
         event->ignore();
         return;
@@ -525,6 +589,8 @@ void Form1::startNow()
         watch.startByKeeper(settings.maxplayers, settings.start_map);
         return;
     }
+    if (holdsNoServer() && offerInstall())
+        return;
     const auto started = keeper.start(settings.maxplayers, settings.start_map);
     if (const auto* failure = std::get_if<Failure>(&started)) {
         showFailure(failure->message);
@@ -561,6 +627,11 @@ void Form1::menuKeep_Click()
 void Form1::menuDaily_Click()
 {
     forms.show<RestartDaily>();
+}
+
+void Form1::menuInstall_Click()
+{
+    forms.show<InstallServer>();
 }
 
 void Form1::menuConsole_Click()

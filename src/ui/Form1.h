@@ -3,11 +3,13 @@
 #include "formats/SettingsFile.h"
 #include "keep/DesktopNotifier.h"
 #include "keep/ServerKeeper.h"
+#include "keep/ServerUpdate.h"
 #include "remote/ServerWatch.h"
 #include "settings/ServerSettings.h"
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 
 #include <optional>
 #include <span>
@@ -80,10 +82,15 @@ private:
     void menuMotd_Click();
     void menuBans_Click();
     void menuPort_Click();
+    void menuInstall_Click();
+    bool holdsNoServer() const;
+    bool offerInstall();
+    void offerInterruptedServer(const InterruptedUpdate& interrupted);
 
     Forms& forms;
     ServerSettings& settings;
     bool mapsRead = false;
+    QTimer updateCheck;
     std::optional<QStringList> maps;
     ServerWatch watch;
     ServerKeeper keeper;

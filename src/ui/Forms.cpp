@@ -72,13 +72,18 @@ bool Forms::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::Close)
         return false;
+    // The window's own close handling comes first: a window that refuses to close (the main window
+    // when the operator cancels, Install or Update Server while SteamCMD runs) stays loaded.
+    watched->event(event);
+    if (!event->isAccepted())
+        return true;
     for (QPointer<QWidget>& window : windows_) {
         if (window == watched) {
             window->deleteLater();
             window.clear();
         }
     }
-    return false;
+    return true;
 }
 
 void Forms::bringToFront(QWidget* window)

@@ -52,30 +52,6 @@ constexpr QSize firstSize{760, 560};
 constexpr std::chrono::milliseconds statusEvery{30000};
 constexpr qint64 freshStatusMs = 5000;
 
-// A label that names its control, for Alt and its underlined letter and for a screen reader,
-// which some controls (a list's box, a table) would otherwise name by what they show.
-QLabel* labelFor(QWidget* control, const char* name, const char* caption)
-{
-    auto* label = new QLabel(QString::fromUtf8(caption), control->parentWidget());
-    label->setObjectName(QLatin1StringView(name));
-    label->setBuddy(control);
-    control->setAccessibleName(label->text().remove(QLatin1Char('&')));
-    return label;
-}
-
-template <typename Widget> Widget* named(Widget* widget, const char* name)
-{
-    widget->setObjectName(QLatin1StringView(name));
-    return widget;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* pushButton = named(new QPushButton(caption, parent), name);
-    pushButton->setAutoDefault(false);
-    return pushButton;
-}
-
 // The name as text; the bytes stay in the row, to be found again in `status`.
 QString nameOf(const QByteArray& name)
 {
@@ -182,22 +158,22 @@ void ServerConsole::buildControls()
             && (!statusAnswered.isValid() || statusAnswered.hasExpired(freshStatusMs)))
             askStatus();
     });
-    kickButton = button(this, "kickButton", QStringLiteral("Kick"));
-    banButton = button(this, "banButton", QStringLiteral("Ban\u2026"));
+    kickButton = buttonNamed(this, "kickButton", QStringLiteral("Kick"));
+    banButton = buttonNamed(this, "banButton", QStringLiteral("Ban\u2026"));
     mapBox = named(new QLineEdit(this), "mapBox");
-    auto* changeMapButton = button(this, "changeMapButton", QStringLiteral("Change Map"));
+    auto* changeMapButton = buttonNamed(this, "changeMapButton", QStringLiteral("Change Map"));
 
     auto* top = new QHBoxLayout;
-    top->addWidget(labelFor(serverBox, "serverLabel", "&Server"));
+    top->addWidget(labelFor(serverBox, "serverLabel", QStringLiteral("&Server")));
     top->addWidget(serverBox, 3);
     top->addSpacing(8);
-    top->addWidget(labelFor(passwordBox, "passwordLabel", "&Password"));
+    top->addWidget(labelFor(passwordBox, "passwordLabel", QStringLiteral("&Password")));
     top->addWidget(passwordBox, 1);
     auto* command = new QHBoxLayout;
-    command->addWidget(labelFor(commandBox, "commandLabel", "&Command"));
+    command->addWidget(labelFor(commandBox, "commandLabel", QStringLiteral("&Command")));
     command->addWidget(commandBox);
     auto* output = new QVBoxLayout;
-    output->addWidget(labelFor(outputView, "outputLabel", "&Output"));
+    output->addWidget(labelFor(outputView, "outputLabel", QStringLiteral("&Output")));
     output->addWidget(outputView);
     output->addLayout(command);
     // The players below the output, the whole width for their eight columns.
@@ -205,11 +181,11 @@ void ServerConsole::buildControls()
     actions->addWidget(kickButton);
     actions->addWidget(banButton);
     actions->addStretch(1);
-    actions->addWidget(labelFor(mapBox, "mapLabel", "&Map"));
+    actions->addWidget(labelFor(mapBox, "mapLabel", QStringLiteral("&Map")));
     actions->addWidget(mapBox);
     actions->addWidget(changeMapButton);
     auto* playersArea = new QVBoxLayout;
-    playersLabel = labelFor(playersTable, "playersLabel", "P&layers");
+    playersLabel = labelFor(playersTable, "playersLabel", QStringLiteral("P&layers"));
     playersArea->addWidget(playersLabel);
     playersArea->addWidget(playersTable);
     playersArea->addLayout(actions);

@@ -72,17 +72,3 @@ bool ServerFileWindow::serverRuns() const
     return watch() && watch()->serverRuns();
 }
 
-QLabel* labelFor(QWidget* control, const char* name, const QString& caption)
-{
-    auto* label = named(new QLabel(caption, control->parentWidget()), name);
-    label->setBuddy(control);
-    control->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
-    return label;
-}
-
-QPushButton* buttonNamed(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* button = named(new QPushButton(caption, parent), name);
-    button->setAutoDefault(false);
-    return button;
-}

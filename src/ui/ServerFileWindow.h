@@ -28,12 +28,3 @@ protected:
     Forms& forms;
 };
 
-// Controls named for the tests and the screen reader: a label that names its control, and buttons
-// that Enter in a text box does not press.
-QLabel* labelFor(QWidget* control, const char* name, const QString& caption);
-QPushButton* buttonNamed(QWidget* parent, const char* name, const QString& caption);
-template <typename Widget> Widget* named(Widget* widget, const char* name)
-{
-    widget->setObjectName(QLatin1StringView(name));
-    return widget;
-}

@@ -42,6 +42,16 @@ done
 
 unit=$prefix/lib/systemd/user/quillmont-keep@.service
 grep -q '^ExecStart=.*/quillmont --keep %f --stop-on-exit$' "$unit" || fail "the unit does not keep its folder"
+update=$prefix/lib/systemd/user/quillmont-update@.service
+timer=$prefix/lib/systemd/user/quillmont-update@.timer
+grep -q "^ExecStart=/.*/quillmont --update %f --if-newer\$" "$update" \
+    || fail "the update unit does not update its folder with the program by its absolute path"
+for line in Type=oneshot TimeoutStartSec=2h KillMode=process; do
+    grep -qx "$line" "$update" || fail "the update unit lacks $line"
+done
+for line in 'OnCalendar=\*-\*-\* 05:00' RandomizedDelaySec=15min Persistent=true WantedBy=timers.target; do
+    grep -qx "$line" "$timer" || fail "the timer lacks $line"
+done
 
 for tool in desktop-file-validate appstreamcli systemd-analyze; do
     command -v $tool >/dev/null \
@@ -50,9 +60,13 @@ done
 # The template checked as an instance, for /srv/hlds, running the program just built. A mistyped
 # directive only warns, so any output at all fails.
 sed "s|^ExecStart=[^ ]*|ExecStart=$prefix/bin/quillmont|" "$unit" > "$units/quillmont-keep@srv-hlds.service"
+sed "s|^ExecStart=[^ ]*|ExecStart=$prefix/bin/quillmont|" "$update" > "$units/quillmont-update@srv-hlds.service"
+cp "$timer" "$units/quillmont-update@srv-hlds.timer"
 mkdir -m 700 "$units/runtime"
-report=$(XDG_RUNTIME_DIR=$units/runtime systemd-analyze verify --user --man=no "$units/quillmont-keep@srv-hlds.service" 2>&1) \
-    && [ -z "$report" ] || fail "systemd-analyze: $report"
+for instance in quillmont-keep@srv-hlds.service quillmont-update@srv-hlds.service quillmont-update@srv-hlds.timer; do
+    report=$(cd "$units" && XDG_RUNTIME_DIR=$units/runtime systemd-analyze verify --user --man=no "$units/$instance" 2>&1) \
+        && [ -z "$report" ] || fail "systemd-analyze on $instance: $report"
+done
 # The validator passes hints and even some errors with status 0, so any output at all fails.
 report=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$report" ] || fail "desktop-file-validate: $report"
 appstreamcli validate --no-net --strict "$metainfo" || fail "appstreamcli found problems"

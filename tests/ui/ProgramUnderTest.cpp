@@ -13,6 +13,7 @@
 #include "ui/Form7.h"
 #include "ui/Form8.h"
 #include "ui/Form9.h"
+#include "ui/InstallServer.h"
 #include "ui/MapCycleWindow.h"
 #include "ui/MessageBox.h"
 #include "ui/MotdWindow.h"
@@ -89,7 +90,8 @@ QWidget* ProgramUnderTest::open(const QString& form)
         {"Form7", &show<Form7>}, {"Form8", &show<Form8>}, {"Form9", &show<Form9>}, {"Form10", &show<Form10>},
         {"ServerPort", &show<ServerPort>}, {"ServerConsole", &show<ServerConsole>},
         {"RestartDaily", &show<RestartDaily>}, {"MapCycleWindow", &show<MapCycleWindow>},
-        {"MotdWindow", &show<MotdWindow>}, {"BansWindow", &show<BansWindow>}};
+        {"MotdWindow", &show<MotdWindow>}, {"BansWindow", &show<BansWindow>},
+        {"InstallServer", &show<InstallServer>}};
     QWidget* window = openers.value(form)(*forms);
     if (!QTest::qWaitForWindowActive(window))
         qWarning() << form << "did not become active";

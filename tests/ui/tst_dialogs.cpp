@@ -199,7 +199,8 @@ private Q_SLOTS:
                 "menuDaily=Restart &Daily... opens RestartDaily",
                 "blankServer=", "menuConsole=Server &Console [F12] opens ServerConsole",
                 "menuMapCycle=Map C&ycle... opens MapCycleWindow", "menuMotd=&Message of the Day... opens MotdWindow",
-                "menuBans=&Bans... opens BansWindow", "menuPort=Server &Port... opens ServerPort", "menuHelp=&Help",
+                "menuBans=&Bans... opens BansWindow", "menuPort=Server &Port... opens ServerPort",
+                "menuInstall=&Install or Update Server... opens InstallServer", "menuHelp=&Help",
                 "menuAbout=&About opens Form8"}));
         // Each entry's letter chooses it alone in its menu.
         for (const QAction* menu : main->menuBar()->actions()) {

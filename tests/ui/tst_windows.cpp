@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyleOptionGroupBox>
 #include <QTableView>
@@ -114,6 +116,29 @@ private Q_SLOTS:
             server.emplace(Case{{"serves", given.value("serves")}}, serverPort(program.folder));
             writeBytes(program.path("tfc/server.cfg"), "rcon_password \"secret\"\r\n");
         }
+        // SteamCMD: the stand-in, in a home folder that is the test's own, and Steam's build the one given.
+        const QByteArray homeBefore = qgetenv("HOME");
+        const auto restoreHome = qScopeGuard([&] {
+            qputenv("HOME", homeBefore);
+            for (const char* variable : {"XDG_STATE_HOME", "STEAMCMD_STEAM_BUILD", "STEAMCMD_GATE"})
+                qunsetenv(variable);
+        });
+        if (given.contains("steamcmd")) {
+            const QDir home(program.dir.path());
+            home.mkpath("steamcmd");
+            QVERIFY(QFile::copy(TEST_SOURCE "/support/standin_steamcmd.py", home.filePath("steamcmd/steamcmd.sh")));
+            qputenv("HOME", QFile::encodeName(home.path()));
+            qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath("state")));
+            qputenv("STEAMCMD_STEAM_BUILD", given.value("steamcmd"));
+            qputenv("STEAMCMD_GATE", QFile::encodeName(home.filePath("gate")));
+        }
+        if (given.contains("installed")) {
+            for (const char* file : {"hlds_run", "hlds_linux", "tfc/liblist.gam"})
+                writeBytes(program.path(file), "");
+            QDir(program.folder).mkpath("steamapps");
+            writeBytes(program.path("steamapps/appmanifest_90.acf"),
+                "\"AppState\"\n{\n\t\"buildid\"\t\t\"" + given.value("installed") + "\"\n}\n");
+        }
         Form1* main = program.start();
         QImage actual;
         if (given.contains("ban")) {
@@ -152,7 +177,19 @@ private Q_SLOTS:
                             ->index(players->model()->rowCount() - 1, PlayersModel::UserId)
                             .data()
                             .isNull()));
+            // A button clicked, and the window taken once a label says what is awaited.
+            if (given.contains("click"))
+                child<QPushButton>(window, textOf(given, "click"))->click();
+            if (given.contains("until"))
+                QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(window, textOf(given, "until").section(' ', 0, 0))
+                                             ->text()
+                                             .contains(textOf(given, "until").section(' ', 1)),
+                    20000);
             actual = window->grab().toImage();
+            if (given.contains("click")) { // the run let go on to its end
+                writeBytes(program.dir.filePath("gate"), "");
+                QTRY_COMPARE_WITH_TIMEOUT(child<QPushButton>(window, "Command4")->text(), QString("Close"), 20000);
+            }
         }
         actual.convertTo(QImage::Format_RGB32);
         const QString name = QString(QTest::currentDataTag()).replace(' ', '-') + (scaled ? "@2x" : "");
