@@ -19,6 +19,8 @@ quint16 freePort()
 void endServersIn(const QString& folder)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty()) // no folder: no process works in it, and an unreadable one's is "" too
+        return;
     for (const QString& process : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (QFileInfo("/proc/" + process + "/cwd").symLinkTarget() == canonical)
             kill(process.toInt(), SIGKILL);
