@@ -508,7 +508,7 @@ private Q_SLOTS:
             QCOMPARE(*read, *record);
         if (change == "end") {
             kill(pid_t(processId), SIGTERM);
-            QTRY_VERIFY_WITH_TIMEOUT(!serverRuns(*record), 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(!serverRuns(*record), 10000);
         }
         QCOMPARE(read && serverRuns(*read), runs);
         kill(pid_t(processId), SIGKILL);

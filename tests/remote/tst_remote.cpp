@@ -242,7 +242,7 @@ private Q_SLOTS:
         }
         QCOMPARE(got, expected);
         if (given.contains("ends")) {
-            QTRY_COMPARE_WITH_TIMEOUT(server.process.state(), QProcess::NotRunning, 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(server.process.state(), QProcess::NotRunning, 10000);
             QCOMPARE(server.process.exitCode(), given.value("ends").toInt());
         }
         for (const QString& count : listOf(given, "prints")) {
@@ -356,7 +356,7 @@ private Q_SLOTS:
     {
         StandIn first;
         StandIn taken({}, first.address.port);
-        QTRY_COMPARE_WITH_TIMEOUT(taken.process.state(), QProcess::NotRunning, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(taken.process.state(), QProcess::NotRunning, 10000);
         QCOMPARE(taken.process.exitCode(), 1);
         QVERIFY(taken.printed().endsWith("FATAL ERROR (shutting down): Couldn't allocate dedicated server IP port "
             + QByteArray::number(first.address.port) + ".\n"));

@@ -159,7 +159,7 @@ private Q_SLOTS:
         for (const QString& step : listOf(given, "do")) {
             const QString what = step.section('=', 0, 0), value = placed(step.section('=', 1));
             if (what == "click") { // as soon as the operator can
-                QTRY_VERIFY_WITH_TIMEOUT(child(console, value)->isEnabled(), 2000);
+                QTRY_VERIFY_WITH_TIMEOUT(child(console, value)->isEnabled(), 10000);
                 click(console, value);
             } else if (what == "type") { // keys only, no Enter: "type=mapBox:we"
                 QTest::keyClicks(child(console, value.section(':', 0, 0)), value.section(':', 1));
@@ -189,16 +189,16 @@ private Q_SLOTS:
                 bool replied = false;
                 RconRequest* request = other.send("secret", value.toUtf8());
                 connect(request, &ServerRequest::finished, [&replied, request] { replied = !request->failure(); });
-                QTRY_VERIFY_WITH_TIMEOUT(replied, 2000);
+                QTRY_VERIFY_WITH_TIMEOUT(replied, 10000);
             } else if (what == "reopen") {
-                QTRY_VERIFY_WITH_TIMEOUT(!shown(console, false).last().startsWith("> "), 2000);
+                QTRY_VERIFY_WITH_TIMEOUT(!shown(console, false).last().startsWith("> "), 10000);
                 console->close();
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
                 console = open();
             } else if (QStringList{"append", "truncate", "replace", "rotate"}.contains(what)) {
                 const QStringList lines = expanded(value.split(',').join('|'));
                 changeLog(log, what, lines);
-                QTRY_COMPARE_WITH_TIMEOUT(shown(console, false).last(), lines.last(), 2000);
+                QTRY_COMPARE_WITH_TIMEOUT(shown(console, false).last(), lines.last(), 10000);
             } else {
                 operate(console, {what + '=' + expanded(value).join("")});
             }

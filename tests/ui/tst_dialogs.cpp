@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(recordLines(program), settingsFileWith(lines(given.value("after"))).split('\n'));
         QCOMPARE(program.settings.file_version, "0.2");
         QTRY_COMPARE_WITH_TIMEOUT(
-            program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 2000);
+            program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 10000);
         if (given.contains("file"))
             QCOMPARE(QFileInfo::exists(file) ? readBytes(file) : QByteArray(), bytesOf(given.value("bytes")));
         if (given.contains("mode"))

@@ -141,7 +141,7 @@ private Q_SLOTS:
                 bool replied = false;
                 RconRequest* request = other.send("secret", value.toUtf8());
                 connect(request, &ServerRequest::finished, [&replied, request] { replied = !request->failure(); });
-                QTRY_VERIFY_WITH_TIMEOUT(replied, 2000);
+                QTRY_VERIFY_WITH_TIMEOUT(replied, 10000);
             } else if (what == "type") {
                 child<QLineEdit>(window, control)->setText(QString::fromUtf8(expanded(text.toUtf8())));
             } else if (what == "text") {

@@ -304,7 +304,7 @@ private Q_SLOTS:
         click(main, "Command2");
         QCOMPARE(fileMask(), "0022");
         QTRY_COMPARE_WITH_TIMEOUT(
-            program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 2000);
+            program.messages, listOf(given, "messages").replaceInStrings("<folder>", program.folder), 10000);
         QTest::qWait(started.isEmpty() ? 300 : 0);
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(program.path("standin-report.txt")), !started.isEmpty(), 10000);
         const QString log = program.path("server-console.log");

@@ -142,7 +142,7 @@ private Q_SLOTS:
                 QTRY_VERIFY2_WITH_TIMEOUT(
                     expected.match(state->text()).hasMatch(), qPrintable(rest + " is not " + state->text()), 10000);
             } else if (word == "told") {
-                QTRY_COMPARE_WITH_TIMEOUT(program.messages.size(), rest.toInt(), 3000);
+                QTRY_COMPARE_WITH_TIMEOUT(program.messages.size(), rest.toInt(), 10000);
             } else if (word == "answer") {
                 program.answer = rest == "No" ? QMessageBox::No : QMessageBox::Yes;
             } else if (word == "enabled" || word == "greyed") {
@@ -185,9 +185,9 @@ private Q_SLOTS:
                 killScript(program.folder);
             } else if (word == "polled") { // the server answered twice more, so its process was looked at
                 QSignalSpy reported(&main->server(), &ServerWatch::statusChanged);
-                QTRY_VERIFY_WITH_TIMEOUT(reported.count() >= 2, 3000);
+                QTRY_VERIFY_WITH_TIMEOUT(reported.count() >= 2, 10000);
             } else if (word == "recorded") {
-                QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(serverRecordPath(program.folder)), rest == "yes", 3000);
+                QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(serverRecordPath(program.folder)), rest == "yes", 10000);
             } else if (word == "refuse-signals") {
                 failSignalsForTests(EPERM);
             } else if (word == "fail") {
@@ -230,7 +230,7 @@ private Q_SLOTS:
         const auto loggedLines
             = [&log] { return QFileInfo::exists(log) ? QString::fromUtf8(readBytes(log)).split('\n') : QStringList(); };
         QTRY_COMPARE_WITH_TIMEOUT(
-            loggedLines().filter(QRegularExpression("^--- ")).size(), given.value("starts", "1").toInt(), 3000);
+            loggedLines().filter(QRegularExpression("^--- ")).size(), given.value("starts", "1").toInt(), 10000);
         const QStringList logged = loggedLines();
         QStringList expectedLines = listOf(given, "logged");
         for (const QString& line : expectedLines.replaceInStrings("<next port>", nextPort))
