@@ -112,7 +112,6 @@ SteamCmdRun::SteamCmdRun(QString program, QStringList arguments, QString log, QO
     , arguments_(std::move(arguments))
     , log_(std::move(log))
 {
-    silence_.setSingleShot(true);
     connect(&silence_, &QTimer::timeout, this, [this] {
         end_.how = RunEnd::How::Silent;
         endGroup(SIGTERM);

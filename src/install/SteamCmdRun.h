@@ -1,6 +1,7 @@
 #pragma once
 
 #include "install/SteamCmdText.h"
+#include "launch/OneShotTimer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -109,7 +110,7 @@ private:
     qint64 group_ = 0;
     std::unique_ptr<QSocketNotifier> notifier_;
     OutputLines lines_;
-    QTimer silence_;
+    OneShotTimer silence_;
     QTimer groupCheck_;
     QElapsedTimer termSent_;
     bool started_ = false;

@@ -31,7 +31,6 @@ ServerKeeper::ServerKeeper(QString serverFolder, ServerWatch& watch, QObject* pa
     , watch_(watch)
 {
     clock_.start();
-    pause_.setSingleShot(true);
     connect(&pause_, &QTimer::timeout, this, &ServerKeeper::startAgain);
     connect(&check_, &QTimer::timeout, this, &ServerKeeper::check);
     connect(&logCheck_, &QTimer::timeout, this, &ServerKeeper::checkLog);

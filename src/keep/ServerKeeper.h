@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/Failure.h"
+#include "launch/OneShotTimer.h"
 #include "launch/ServerStart.h"
 
 #include <QDateTime>
@@ -70,7 +71,7 @@ private:
     qint64 engine_ = 0;
     QDateTime dailyChecked_;
     QElapsedTimer sinceDailyCheck_;
-    QTimer pause_;
+    OneShotTimer pause_;
     QTimer check_;
     QTimer logCheck_;
     QTimer dailyCheck_;

@@ -13,7 +13,6 @@ ServerUpdate::ServerUpdate(InstallRequest request, ServerWatch& watch, QObject* 
     , request_(std::move(request))
     , watch_(watch)
 {
-    warning_.setSingleShot(true);
     connect(&warning_, &QTimer::timeout, this, [this] { warn(warningsLeft_); });
 }
 

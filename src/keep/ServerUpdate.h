@@ -1,6 +1,7 @@
 #pragma once
 
 #include "install/SteamCmdInstall.h"
+#include "launch/OneShotTimer.h"
 #include "launch/ServerRecord.h"
 
 #include <QDateTime>
@@ -54,7 +55,7 @@ private:
     QPointer<SteamCmdInstall> install_;
     std::optional<ServerRecord> stopped_;
     bool kept_ = false;
-    QTimer warning_;
+    OneShotTimer warning_;
     int warningsLeft_ = 0;
     bool running_ = false;
     bool cancelled_ = false;

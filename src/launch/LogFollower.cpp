@@ -12,21 +12,7 @@
 
 namespace {
 
-// The log is read backwards in blocks until it has given the opening lines, and no further than
-// the last so many bytes when its lines are very long.
-constexpr qint64 openingBlock = 64 * 1024;
-constexpr qint64 mostOpeningBytes = 4 * 1024 * 1024;
-// What is read at one look, some hundred lines; a log that has grown more is read on in the next
-// turns of the event loop, so that the window stays responsive while it catches up.
-constexpr qint64 mostAtOnce = 16 * 1024;
-// A log grown by more than this since the last look is taken up from the last lines of what came:
-// reading all of it would keep the window busy for longer than anyone could read it.
-constexpr qint64 mostGrowth = 1024 * 1024;
-// A line shows at most this many bytes; a longer one is cut, so that neither its bytes nor its
-// layout in a window grow with it. Kept of a line not ended yet: that much, a carriage return and
-// the byte that tells it is longer.
-constexpr qsizetype longestLine = 4096;
-constexpr qsizetype mostKept = longestLine + 2;
+constexpr qsizetype longestLine = LogFollower::longestLine;
 
 const QString mask = QStringLiteral("\u2022\u2022\u2022\u2022");
 const QString cutMark = QStringLiteral("\u2026");
@@ -52,7 +38,6 @@ LogFollower::LogFollower(QString path, QObject* parent)
     , path_(std::move(path))
 {
     timer_.setInterval(lookEveryMs);
-    more_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &LogFollower::readNew);
     connect(&more_, &QTimer::timeout, this, &LogFollower::readNew);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launch/OneShotTimer.h"
+
 #include <QFile>
 #include <QObject>
 #include <QStringList>
@@ -22,6 +24,19 @@ public:
     // How many lines the log opens with, and how often it is looked at.
     static constexpr int openingLines = 1000;
     static constexpr int lookEveryMs = 100;
+    // The log is read backwards in blocks until it has given the opening lines, and no further back
+    // than the last so many bytes when its lines are very long.
+    static constexpr qint64 openingBlock = 64 * 1024;
+    static constexpr qint64 mostOpeningBytes = 4 * 1024 * 1024;
+    // What is read at one look, some hundred lines; a log that has grown more is read on in the next
+    // turns of the event loop, so that the window stays responsive while it catches up.
+    static constexpr qint64 mostAtOnce = 16 * 1024;
+    // A log grown by more than this since the last look is taken up from the last lines of what
+    // came: reading all of it would keep the window busy for longer than anyone could read it.
+    static constexpr qint64 mostGrowth = 1024 * 1024;
+    // A line shows at most this many bytes; a longer one is cut, so that neither its bytes nor its
+    // layout in a window grow with it.
+    static constexpr qsizetype longestLine = 4096;
 
     explicit LogFollower(QString path, QObject* parent = nullptr);
 
@@ -45,6 +60,10 @@ private:
     void readOn();
     void take(QByteArrayView bytes);
 
+    // Kept of a line not ended yet: as much as shows, a carriage return and the byte that tells it
+    // is longer.
+    static constexpr qsizetype mostKept = longestLine + 2;
+
     const QString path_;
     QFile file_;
     std::optional<Identity> identity_;
@@ -52,7 +71,7 @@ private:
     QByteArray partial_; // the start of a line not ended yet, no longer than a line shown
     bool skipping_ = false; // in the rest of a line shown cut, or begun before what was read
     QTimer timer_;
-    QTimer more_; // the rest of what has come, at the event loop's next turn
+    OneShotTimer more_; // the rest of what has come, at the event loop's next turn
 };
 
 // The server prints each remote console command it runs with the password, in `Rcon from …`'s

@@ -101,9 +101,8 @@ std::optional<ServerRecord> readServerRecord(const QString& serverFolder)
     ServerRecord record;
     bool whole = true;
     const auto number = [&whole](const QByteArray& value) {
-        bool ok = false;
-        const qint64 n = value.toLongLong(&ok);
-        whole = whole && ok && n > 0;
+        const qint64 n = value.toLongLong(); // 0 when it is not a number
+        whole = whole && n > 0;
         return n;
     };
     record.processId = number(values.value("process"));

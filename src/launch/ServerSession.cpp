@@ -37,16 +37,25 @@ struct ProcessStatus {
     QByteArray startTicks;
 };
 
-QByteArray procFile(qint64 processId, const char* name, qint64 limit)
+// A file the kernel makes: a few lines, as long as the kernel makes them. Only a process's
+// environment is the program's own to fill, and is read no further than `limit`.
+QByteArray procFile(const QString& path, std::optional<qint64> limit = std::nullopt)
 {
-    QFile file(QStringLiteral("/proc/%1/%2").arg(processId).arg(QLatin1StringView(name)));
-    return file.open(QIODevice::ReadOnly) ? file.read(limit) : QByteArray();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return limit ? file.read(*limit) : file.readAll();
+}
+
+QByteArray procFile(qint64 processId, const char* name, std::optional<qint64> limit = std::nullopt)
+{
+    return procFile(QStringLiteral("/proc/%1/%2").arg(processId).arg(QLatin1StringView(name)), limit);
 }
 
 std::optional<ProcessStatus> statusOf(qint64 processId)
 {
     // The program's name comes first, in parentheses, and may hold blanks and parentheses itself.
-    const QByteArray line = procFile(processId, "stat", 1024);
+    const QByteArray line = procFile(processId, "stat");
     const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
     constexpr int state = 0, session = 3, startTicks = 19;
     if (fields.size() <= startTicks || fields[state].isEmpty())
@@ -56,8 +65,7 @@ std::optional<ProcessStatus> statusOf(qint64 processId)
 
 QByteArray currentBootId()
 {
-    QFile boot(QStringLiteral("/proc/sys/kernel/random/boot_id"));
-    return boot.open(QIODevice::ReadOnly) ? boot.read(64).trimmed() : QByteArray();
+    return procFile(QStringLiteral("/proc/sys/kernel/random/boot_id")).trimmed();
 }
 
 // A process that has ended but not been waited for yet does not count.
@@ -69,7 +77,7 @@ bool alive(const ProcessStatus& status)
 // Its real, effective, saved and file system user ids are all this account's.
 bool runsAsThisAccount(qint64 processId)
 {
-    for (const QByteArray& line : procFile(processId, "status", 16 * 1024).split('\n')) {
+    for (const QByteArray& line : procFile(processId, "status").split('\n')) {
         if (line.startsWith("Uid:")) {
             const QList<QByteArray> ids = line.mid(4).simplified().split(' ');
             return ids.size() == 4 && std::all_of(ids.begin(), ids.end(), [](const QByteArray& id) {
@@ -103,11 +111,9 @@ bool serverProcessLives(const ServerRecord& record)
     if (isServerProcess(record.processId, record))
         return true;
     const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    return std::any_of(processes.begin(), processes.end(), [&record](const QString& process) {
-        bool number = false;
-        const qint64 processId = process.toLongLong(&number);
-        return number && isServerProcess(processId, record);
-    });
+    // A name that is not a number reads as 0, which is no process.
+    return std::any_of(processes.begin(), processes.end(),
+        [&record](const QString& process) { return isServerProcess(process.toLongLong(), record); });
 }
 
 bool recordedProcessRuns(const ServerRecord& record)
@@ -170,7 +176,7 @@ QList<qint64> childrenOf(qint64 processId)
 {
     QList<qint64> children;
     const QByteArray task = "task/" + QByteArray::number(processId) + "/children";
-    const QByteArray listed = procFile(processId, task.constData(), 4096);
+    const QByteArray listed = procFile(processId, task.constData());
     for (const QByteArray& child : listed.simplified().split(' ')) {
         if (const qint64 id = child.toLongLong(); id > 0)
             children.append(id);
@@ -180,10 +186,8 @@ QList<qint64> childrenOf(qint64 processId)
 
 std::optional<std::chrono::milliseconds> serverAge(const ServerRecord& record)
 {
-    QFile uptime(QStringLiteral("/proc/uptime"));
     bool upKnown = false, startKnown = false;
-    const double upSeconds
-        = uptime.open(QIODevice::ReadOnly) ? uptime.read(64).split(' ').value(0).toDouble(&upKnown) : 0;
+    const double upSeconds = procFile(QStringLiteral("/proc/uptime")).split(' ').value(0).toDouble(&upKnown);
     const qint64 startTicks = record.startTicks.toLongLong(&startKnown);
     if (!upKnown || !startKnown || record.bootId != currentBootId())
         return std::nullopt;

@@ -11,12 +11,10 @@ namespace {
 constexpr qsizetype mostOutput = 256 * 1024;
 
 // Commands that load a level, and answer only once it is loaded.
-const QByteArrayList levelLoads{"changelevel", "map", "restart", "reload"};
-
 bool loadsLevel(const QByteArray& command)
 {
     const QByteArray verb = command.trimmed().split(' ').first().toLower();
-    return levelLoads.contains(verb);
+    return verb == "changelevel" || verb == "map" || verb == "restart" || verb == "reload";
 }
 
 } // namespace
@@ -27,7 +25,6 @@ RconRequest::RconRequest(
     , password_(password)
     , command_(command)
 {
-    quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &RconRequest::answer);
 }
 

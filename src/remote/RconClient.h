@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/OneShotTimer.h"
 #include "remote/ServerRequest.h"
 
 #include <QObject>
@@ -44,7 +45,7 @@ private:
     bool challengeAskedAgain_ = false;
     bool answered_ = false;
     bool cutShort_ = false;
-    QTimer quiet_;
+    OneShotTimer quiet_;
 };
 
 // Sends remote console commands to one server, one at a time in the order sent, each a request of

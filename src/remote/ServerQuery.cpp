@@ -7,7 +7,6 @@ QueryRequest::QueryRequest(const ServerAddress& server, PacketShare share, Quest
     : ServerRequest(server, share, parent)
     , question_(question)
 {
-    moreToCome_.setSingleShot(true);
     connect(&moreToCome_, &QTimer::timeout, this, [this] { answerWith(*oldStyle_); });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/OneShotTimer.h"
 #include "remote/ServerReplies.h"
 #include "remote/ServerRequest.h"
 
@@ -37,7 +38,7 @@ private:
     bool challenged_ = false;
     // An old-style answer, kept a moment in case a current one follows.
     std::optional<ServerInfo> oldStyle_;
-    QTimer moreToCome_;
+    OneShotTimer moreToCome_;
     ServerInfo info_;
     QList<PlayerInfo> players_;
 };

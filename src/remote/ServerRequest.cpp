@@ -7,7 +7,6 @@ ServerRequest::ServerRequest(const ServerAddress& server, PacketShare share, QOb
     , server_(server)
     , share_(share)
 {
-    deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, &ServerRequest::deadlinePassed);
 }
 

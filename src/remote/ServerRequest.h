@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/OneShotTimer.h"
 #include "remote/RemoteFailure.h"
 #include "remote/ServerAddress.h"
 #include "remote/ServerLimits.h"
@@ -60,7 +61,7 @@ private:
     const ServerAddress server_;
     const PacketShare share_;
     ServerExchange* exchange_ = nullptr;
-    QTimer deadline_;
+    OneShotTimer deadline_;
     std::optional<RemoteFailure> failure_;
     bool finished_ = false;
 };

@@ -3,6 +3,7 @@
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
 #include "launch/ServerSession.h"
+#include "remote/ConsoleAnswers.h"
 #include "remote/KeeperChannel.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
@@ -23,28 +24,6 @@ QString timeOfDay(const QDateTime& moment)
     return moment.toLocalTime().toString(QStringLiteral("HH:mm"));
 }
 
-// What the console answers to a variable's name alone: "hostname" is "VALUE", the name as the server
-// registered it, in any case.
-std::optional<QByteArray> valueOf(const QByteArray& variable, const QByteArray& output)
-{
-    const QByteArray line = output.trimmed();
-    const qsizetype prefix = variable.size() + 7; // "NAME" is "
-    if (line.size() <= prefix || line.mid(1, variable.size()).compare(variable, Qt::CaseInsensitive) != 0
-        || line.mid(variable.size() + 1, 6) != "\" is \"" || !line.startsWith('"') || !line.endsWith('"'))
-        return std::nullopt;
-    return line.mid(prefix, line.size() - prefix - 1);
-}
-
-// What exec answers when it cannot run the file: it is missing, or its name is refused.
-bool execFailed(const QByteArray& output)
-{
-    for (const char* failure : {"couldn't exec", ": invalid path.", "not enough space"}) {
-        if (output.contains(failure))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 ServerWatch::ServerWatch(QString serverFolder, Role role, QObject* parent)
@@ -53,8 +32,6 @@ ServerWatch::ServerWatch(QString serverFolder, Role role, QObject* parent)
     , role_(role)
     , keeperSocket_(keeperSocketPath(serverFolder_))
 {
-    pollTimer_.setSingleShot(true);
-    stopTimer_.setSingleShot(true);
     connect(&processCheck_, &QTimer::timeout, this, &ServerWatch::checkProcess);
     connect(&pollTimer_, &QTimer::timeout, this, &ServerWatch::poll);
     connect(&stopTimer_, &QTimer::timeout, this, &ServerWatch::askToEnd);
@@ -156,12 +133,15 @@ void ServerWatch::explain(const QString& text)
 
 std::chrono::milliseconds ServerWatch::silence() const
 {
-    return std::chrono::milliseconds(unansweredSince_.isValid() ? unansweredSince_.elapsed() : 0);
+    return unansweredSince_.isValid() ? std::chrono::milliseconds(unansweredSince_.elapsed())
+                                      : std::chrono::milliseconds::zero();
 }
 
 std::chrono::milliseconds ServerWatch::age() const
 {
-    const std::chrono::milliseconds watched(watchedSince_.isValid() ? watchedSince_.elapsed() : 0);
+    const std::chrono::milliseconds watched = watchedSince_.isValid()
+        ? std::chrono::milliseconds(watchedSince_.elapsed())
+        : std::chrono::milliseconds::zero();
     return record_ ? serverAge(*record_).value_or(watched) : watched;
 }
 
@@ -331,9 +311,7 @@ void ServerWatch::endStop(State state)
     removeServerRecord(serverFolder_);
     record_.reset();
     info_.reset();
-    processCheck_.stop();
-    pollTimer_.stop();
-    stopTimer_.stop();
+    processCheck_.stop(); // a poll or a stop step still due finds no server, and does nothing
     endedAt_ = QDateTime::currentDateTime();
     setState(state);
     Q_EMIT ended();
@@ -355,7 +333,7 @@ void ServerWatch::applyConfiguration(
             Q_EMIT applied(false, notApplied(*request.failure()));
             return;
         }
-        if (execFailed(request.output())) {
+        if (execFailedIn(request.output())) {
             Q_EMIT applied(false, QStringLiteral("Not applied: the server could not read server.cfg."));
             return;
         }
@@ -386,7 +364,7 @@ void ServerWatch::checkApplied(const QByteArray& passwordNow, QList<SettingCheck
     const SettingCheck check = checks.takeFirst();
     send(passwordNow, check.name, [=, this](const RconRequest& request) {
         const QString name = QString::fromLatin1(check.name);
-        const std::optional<QByteArray> value = valueOf(check.name, request.output());
+        const std::optional<QByteArray> value = settingValueIn(check.name, request.output());
         if (request.failure())
             Q_EMIT applied(false, notApplied(*request.failure()));
         else if (request.output().trimmed().isEmpty())

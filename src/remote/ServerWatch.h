@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/TextEncoding.h"
+#include "launch/OneShotTimer.h"
 #include "launch/ServerRecord.h"
 #include "remote/RemoteFailure.h"
 #include "remote/ServerReplies.h"
@@ -155,8 +156,8 @@ private:
     AtLast atLast_ = AtLast::Ask;
     QString explanation_;
     QTimer processCheck_;
-    QTimer pollTimer_;
-    QTimer stopTimer_;
+    OneShotTimer pollTimer_;
+    OneShotTimer stopTimer_;
     std::unique_ptr<RconClient> rcon_;
     // The keeper followed, and what it last reported.
     const std::optional<QString> keeperSocket_;

@@ -1,6 +1,7 @@
 #include "OwnNetwork.h"
 #include "StandIn.h"
 #include "TestFiles.h"
+#include "remote/ConsoleAnswers.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 #include "remote/RequestPackets.h"
@@ -18,7 +19,7 @@ using namespace std::chrono_literals;
 namespace {
 
 // Shorter waits, so that no test waits long for the network; the limits stay as they are.
-const RemoteTimings testTimings{.quiet = 100ms, .noAnswer = 1000ms, .levelLoad = 1500ms};
+const RemoteTimings testTimings{.quiet = 100ms, .noAnswer = 1000ms, .levelLoad = 5000ms};
 
 // Puts back the timings a test changes when it ends, however it ends.
 struct TimingsKept {
@@ -207,6 +208,22 @@ private Q_SLOTS:
                     + QByteArray::number(player.ping) + '/' + QByteArray::number(player.loss) + ' '
                     + (player.address.isEmpty() ? "-" : player.address);
         QCOMPARE(found.join(" | "), given.value("finds"));
+    }
+
+    void consoleAnswers_data() { addCases("console-answers.txt"); }
+
+    void consoleAnswers()
+    {
+        QFETCH(Case, given);
+        const QByteArray output = given.value("output");
+        QByteArray read;
+        if (given.value("asks") == "exec") {
+            read = execFailedIn(output) ? "failed" : "ran";
+        } else {
+            const std::optional<QByteArray> value = settingValueIn(given.value("asks"), output);
+            read = value ? '"' + *value + '"' : "none";
+        }
+        QCOMPARE(read, given.value("reads"));
     }
 
     void addresses_data() { addCases("server-addresses.txt"); }
