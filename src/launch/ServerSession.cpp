@@ -1,5 +1,7 @@
 #include "launch/ServerSession.h"
 
+#include "formats/Numbers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -32,8 +34,8 @@ constexpr qint64 largestEnvironment = 256 * 1024;
 // What the system tells of a process: whether it is a zombie, its session, and the moment it
 // started, in clock ticks after boot.
 struct ProcessStatus {
-    char state = 0;
-    qint64 session = 0;
+    char state;
+    qint64 session;
     QByteArray startTicks;
 };
 
@@ -186,12 +188,11 @@ QList<qint64> childrenOf(qint64 processId)
 
 std::optional<std::chrono::milliseconds> serverAge(const ServerRecord& record)
 {
-    bool upKnown = false, startKnown = false;
-    const double upSeconds = procFile(QStringLiteral("/proc/uptime")).split(' ').value(0).toDouble(&upKnown);
-    const qint64 startTicks = record.startTicks.toLongLong(&startKnown);
-    if (!upKnown || !startKnown || record.bootId != currentBootId())
+    const std::optional<double> upSeconds = fractionIn(procFile(QStringLiteral("/proc/uptime")).split(' ').value(0));
+    const std::optional<qint64> startTicks = numberIn<qint64>(record.startTicks);
+    if (!upSeconds || !startTicks || record.bootId != currentBootId())
         return std::nullopt;
-    const qint64 age = qint64(upSeconds * 1000) - startTicks * 1000 / ::sysconf(_SC_CLK_TCK);
+    const qint64 age = qint64(*upSeconds * 1000) - *startTicks * 1000 / ::sysconf(_SC_CLK_TCK);
     return std::chrono::milliseconds(std::max<qint64>(age, 0));
 }
 

@@ -32,6 +32,9 @@ struct RemoteTimings {
     std::chrono::milliseconds pollEarly{2000};
     std::chrono::milliseconds earlyPhase{60000};
     std::chrono::milliseconds notAnswering{15000};
+    // A keeper answers a window that connects with its state at once; one that has not within this
+    // long is taken for gone.
+    std::chrono::milliseconds keeperAnswer{1000};
     // How often the server's process is looked at: it costs no packet.
     std::chrono::milliseconds processCheck{1000};
     std::chrono::milliseconds stopCheck{200};

@@ -2,6 +2,8 @@
 
 #include <QNetworkProxy>
 
+#include <limits>
+
 #ifdef Q_OS_WIN
 #include <winsock2.h>
 using SocketHandle = SOCKET;
@@ -12,8 +14,8 @@ using SocketHandle = int;
 
 namespace {
 
-// A datagram can be no larger.
-constexpr qsizetype largestReceivable = 65536;
+// A datagram can be no larger: its length is a 16-bit field.
+constexpr qsizetype largestReceivable = std::numeric_limits<quint16>::max();
 
 // Qt lets every UDP socket it opens send to a whole network. A question goes to one server only:
 // connecting to a broadcast address is then refused by the system, and nothing goes out.

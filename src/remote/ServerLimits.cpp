@@ -22,8 +22,8 @@ struct ServerRecord {
 
 ServerRecord& recordOf(const ServerAddress& server)
 {
-    static QHash<quint64, ServerRecord> records;
-    return records[quint64(server.ip.toIPv4Address()) << 16 | server.port];
+    static QHash<std::pair<quint32, quint16>, ServerRecord> records;
+    return records[{server.ip.toIPv4Address(), server.port}];
 }
 
 // The times within the window that ends now, oldest first; the times before it are forgotten.
@@ -37,7 +37,7 @@ std::deque<Clock::time_point>& within(std::deque<Clock::time_point>& times, mill
 // Whole seconds, rounded up.
 qint64 seconds(milliseconds duration)
 {
-    return (duration.count() + 999) / 1000;
+    return std::chrono::ceil<std::chrono::seconds>(duration).count();
 }
 
 // How long until fewer than `limit` of the times are left in the window.

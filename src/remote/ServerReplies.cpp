@@ -1,5 +1,7 @@
 #include "remote/ServerReplies.h"
 
+#include "formats/Numbers.h"
+
 #include <QRegularExpression>
 #include <QtEndian>
 
@@ -190,9 +192,7 @@ ServerReply rconChallenge(Reader& in)
     const QByteArray line = in.string("challenge");
     in.expectEnd("challenge");
     const QRegularExpressionMatch match = challenge.match(QString::fromLatin1(line));
-    bool isNumber = false;
-    const qulonglong number = match.captured(1).toULongLong(&isNumber);
-    if (!in.failure() && (!isNumber || number > 0xffffffffULL))
+    if (!in.failure() && !numberIn<quint32>(match.captured(1)))
         in.fail(QStringLiteral("it is not a remote console challenge with a number from 0 to 4294967295"));
     return reply::RconChallenge{match.captured(1).toLatin1()};
 }

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int keeperAnswersWithin = 1000; // milliseconds
-
 QString timeOfDay(const QDateTime& moment)
 {
     return moment.toLocalTime().toString(QStringLiteral("HH:mm"));
@@ -171,8 +169,6 @@ void ServerWatch::watch(const ServerRecord& record)
     answeredOnce_ = false;
     unanswered_ = 0;
     watchedSince_.start();
-    termSent_ = false;
-    lastLine_.clear();
     setState(State::Starting);
     processCheck_.start(remoteTimings().processCheck);
     poll();
@@ -452,8 +448,8 @@ void ServerWatch::lookForKeeper()
 bool ServerWatch::followsKeeperNow()
 {
     lookForKeeper();
-    if (keeper_.state() == QLocalSocket::ConnectedState && keeper_.waitForReadyRead(keeperAnswersWithin)
-        && keeperProcess_)
+    if (keeper_.state() == QLocalSocket::ConnectedState
+        && keeper_.waitForReadyRead(int(remoteTimings().keeperAnswer.count())) && keeperProcess_)
         return true;
     keeper_.abort();
     return false;
