@@ -6,6 +6,7 @@
 #include "formats/SafeSave.h"
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
+#include "launch/ConsoleEcho.h"
 #include "launch/LogFollower.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
@@ -739,6 +740,31 @@ private Q_SLOTS:
                     + modeOf(folder.filePath(name));
         }
         QCOMPARE(found, after);
+    }
+
+    // The lines of the log that echo the console's own commands, left out as console-echo.txt says.
+    void consoleEcho_data() { addCases("console-echo.txt"); }
+
+    void consoleEcho()
+    {
+        QFETCH(Case, given);
+        ConsoleEcho echo;
+        QStringList shown;
+        for (const QString& step : listOf(given, "steps")) {
+            const QString what = step.section(' ', 0, 0), rest = step.section(' ', 1);
+            if (what == "sent") {
+                echo.sent(rest);
+            } else if (what == "sent-many") {
+                for (int number = 1; number <= rest.toInt(); ++number)
+                    echo.sent(QStringLiteral("c%1").arg(number));
+            } else if (what == "replied") {
+                shown += echo.replied(rest.section('=', 0, 0), rest.section('=', 1));
+            } else {
+                QCOMPARE(what, "log");
+                shown += echo.read({rest});
+            }
+        }
+        QCOMPARE(shown, listOf(given, "shows"));
     }
 
     // The log followed as log-follows.txt says: lines cut, passed over and taken up again, within
