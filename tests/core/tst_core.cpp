@@ -664,22 +664,29 @@ private Q_SLOTS:
     void lastLineOfTheLog_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("line");
-        QTest::newRow("plain file") << "file"
-                                    << "two";
-        QTest::newRow("pipe") << "pipe"
-                              << "";
-        QTest::newRow("link to a log") << "link"
-                                       << "";
+        const QByteArray ours = "*** 2026-12-07T20:15:03 A line of Quillmont's own\n";
+        QTest::newRow("plain file") << "file" << "one\ntwo\n" + ours << "two";
+        QTest::newRow("one line") << "file" << QByteArray("only\n") << "only";
+        QTest::newRow("no line end") << "file" << QByteArray("one\ntwo") << "two";
+        QTest::newRow("CR LF") << "file" << QByteArray("one\r\ntwo\r\n\r\n") << "two";
+        QTest::newRow("Quillmont's own lines only") << "file" << ours + ours << QString::fromUtf8(ours.trimmed());
+        QTest::newRow("last line longer than 4 KiB, its end")
+            << "file" << "one\n" + QByteArray(5000, 'x') + "tail\n" << QString(4091, 'x') + "tail";
+        QTest::newRow("empty") << "file" << QByteArray() << "";
+        QTest::newRow("pipe") << "pipe" << QByteArray() << "";
+        QTest::newRow("link to a log") << "link" << "one\ntwo\n" + ours << "";
     }
 
     void lastLineOfTheLog()
     {
         QFETCH(QString, kind);
+        QFETCH(QByteArray, contents);
         QFETCH(QString, line);
         QTemporaryDir folder;
         const QString log = folder.filePath("server-console.log");
-        writeBytes(folder.filePath("other.log"), "one\ntwo\n*** 2026-12-07T20:15:03 A line of Quillmont's own\n");
+        writeBytes(folder.filePath("other.log"), contents);
         if (kind == "file")
             QVERIFY(QFile::copy(folder.filePath("other.log"), log));
         else if (kind == "pipe")
