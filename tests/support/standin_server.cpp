@@ -8,7 +8,8 @@
 //   STANDIN_LIFETIME_MS    0: end right after the report, opening no socket; N: serve N ms at most;
 //                          unset: serve until `quit` or a signal
 //   STANDIN_REPLIES        how it answers A2S_INFO: "info" ('I', the default), "challenge" ('A'
-//                          first), "m-then-i", "m"; or every packet: "silent" (never answers),
+//                          first), "m-then-i", "m", "m-then-late-i" ('I' 800 ms after 'm'); or
+//                          every packet: "silent" (never answers),
 //                          "garbage" (unreadable bytes), "decoy" (unreadable bytes from another
 //                          port first, then the real answer), "wrong" (the players to A2S_INFO and
 //                          commands, a new challenge to A2S_PLAYER whatever challenge it carries)
@@ -229,7 +230,9 @@ private:
             return sendChallenge(header + 'A' + queryChallenge, to);
         if (replies.startsWith('m'))
             send(oldInfoReply(), to);
-        if (replies != "m")
+        if (replies == "m-then-late-i")
+            sendLater(infoReply(), to, 800);
+        else if (replies != "m")
             send(infoReply(), to);
     }
 
