@@ -37,7 +37,6 @@ LogFollower::LogFollower(QString path, QObject* parent)
     : QObject(parent)
     , path_(std::move(path))
 {
-    timer_.setInterval(lookEveryMs);
     connect(&timer_, &QTimer::timeout, this, &LogFollower::readNew);
     connect(&more_, &QTimer::timeout, this, &LogFollower::readNew);
 }
@@ -46,7 +45,7 @@ void LogFollower::start()
 {
     if (open())
         readLast(0);
-    timer_.start();
+    timer_.start(lookEveryMs);
 }
 
 // Where the system keeps the file, when it is a plain file: a log moved away and begun anew is
