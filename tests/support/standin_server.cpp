@@ -9,7 +9,8 @@
 //                          unset: serve until `quit` or a signal
 //   STANDIN_REPLIES        how it answers A2S_INFO: "info" ('I', the default), "challenge" ('A'
 //                          first), "m-then-i", "m", "m-then-late-i" ('I' 800 ms after 'm'); or
-//                          every packet: "silent" (never answers),
+//                          every packet: "silent" (never answers), "banned" (the ban's words),
+//                          "bad-challenge" (every command's challenge refused),
 //                          "garbage" (unreadable bytes), "decoy" (unreadable bytes from another
 //                          port first, then the real answer), "wrong" (the players to A2S_INFO and
 //                          commands, a new challenge to A2S_PLAYER whatever challenge it carries)
@@ -199,6 +200,8 @@ private:
             return;
         if (replies == "garbage")
             return send(garbage, datagram);
+        if (replies == "banned")
+            return send(header + "lYou have been banned from this server.\n" + QByteArray(2, '\0'), datagram);
         const QByteArray payload = packet.mid(header.size());
         if (replies == "wrong")
             return send(payload.startsWith('U') ? header + 'A' + queryChallenge : playersReply(), datagram);
@@ -289,7 +292,7 @@ private:
             return send(header + "lBad rcon_password.\n"
                     + (password.isEmpty() ? "No password set for this server.\n" : "") + QByteArray(2, '\0'),
                 from);
-        if (!right)
+        if (!right || replies == "bad-challenge")
             return send(
                 header + '9' + (challengeKnown ? "Bad challenge.\n" : "No challenge for your address.\n") + '\0', from);
         if (words.at(1) != password)
