@@ -140,7 +140,6 @@ void RconClient::finished(RconRequest* request)
 {
     if (request == running_)
         running_ = nullptr;
-    waiting_.removeOne(request);
     if (request->failure() && request->failure()->problem == RemoteProblem::PasswordRefused) {
         const QList<RconRequest*> samePassword = waiting_;
         for (RconRequest* waiter : samePassword) {

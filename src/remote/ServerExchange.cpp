@@ -89,8 +89,7 @@ void ServerExchange::readDatagrams()
     QByteArray datagram(largestReceivable, Qt::Uninitialized);
     for (;;) {
         const qint64 size = socket.read(datagram.data(), datagram.size());
-        if (size < 0) {
-            socket.close();
+        if (size < 0) { // the request ends, and this exchange with it
             Q_EMIT portClosed();
             return;
         }
