@@ -105,11 +105,10 @@ bool isServerProcess(qint64 processId, const ServerRecord& record)
         && holdsToken(processId, record.token);
 }
 
-// The recorded process is looked at first: mostly it is still the server's.
+// For a record with a token. The recorded process is looked at first: mostly it is still the
+// server's.
 bool serverProcessLives(const ServerRecord& record)
 {
-    if (record.token.isEmpty() || record.sessionId <= 1)
-        return false;
     if (isServerProcess(record.processId, record))
         return true;
     const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
