@@ -9,12 +9,10 @@ const QByteArray header("\xff\xff\xff\xff");
 constexpr qsizetype largestPayload = 511;
 // The longest challenge: an unsigned 32-bit number.
 constexpr qsizetype longestChallenge = 10;
-// Bytes at which the server stops reading a packet.
-constexpr QByteArrayView packetEnds("\0\n\xff", 3);
-
+// Whether the bytes hold one at which the server stops reading a packet.
 bool holdsPacketEnd(const QByteArray& bytes)
 {
-    return std::any_of(packetEnds.begin(), packetEnds.end(), [&bytes](char end) { return bytes.contains(end); });
+    return bytes.contains('\0') || bytes.contains('\n') || bytes.contains('\xff');
 }
 
 } // namespace

@@ -33,15 +33,12 @@ void ServerRequest::begin(std::chrono::milliseconds deadline)
     deadline_.start(deadline);
 }
 
-bool ServerRequest::sendPacket(const QByteArray& packet)
+void ServerRequest::sendPacket(const QByteArray& packet)
 {
     if (finished_)
-        return false;
-    if (const std::optional<RemoteFailure> failure = exchange_->send(packet)) {
+        return;
+    if (const std::optional<RemoteFailure> failure = exchange_->send(packet))
         fail(*failure);
-        return false;
-    }
-    return true;
 }
 
 void ServerRequest::deadlinePassed()
@@ -51,8 +48,7 @@ void ServerRequest::deadlinePassed()
 
 void ServerRequest::drop(const QString& reason)
 {
-    if (exchange_)
-        exchange_->noteUnreadable(reason);
+    exchange_->noteUnreadable(reason);
 }
 
 RemoteFailure ServerRequest::badReply(const QString& reason) const
@@ -63,7 +59,7 @@ RemoteFailure ServerRequest::badReply(const QString& reason) const
 
 RemoteFailure ServerRequest::noAnswer() const
 {
-    if (exchange_ && exchange_->unreadable())
+    if (exchange_->unreadable())
         return badReply(*exchange_->unreadable());
     return {RemoteProblem::NoAnswer, QStringLiteral("No answer from the server %1.").arg(server_.text())};
 }
@@ -84,7 +80,8 @@ void ServerRequest::failLater(const RemoteFailure& failure)
         this, [this, failure] { fail(failure); }, Qt::QueuedConnection);
 }
 
-// The exchange's socket closes with it: whatever the server sends after this reaches no one.
+// The exchange, and its socket, go with the request: whatever the server sends after this reaches
+// no one.
 void ServerRequest::end(const std::optional<RemoteFailure>& failure)
 {
     if (finished_)
@@ -92,11 +89,6 @@ void ServerRequest::end(const std::optional<RemoteFailure>& failure)
     finished_ = true;
     failure_ = failure;
     deadline_.stop();
-    if (exchange_) {
-        exchange_->disconnect(this);
-        exchange_->deleteLater();
-        exchange_ = nullptr;
-    }
     Q_EMIT finished();
     deleteLater();
 }

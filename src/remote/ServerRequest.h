@@ -37,8 +37,8 @@ protected:
 
     // Starts the exchange; the deadline counts from now.
     void begin(std::chrono::milliseconds deadline);
-    // Sends a packet of the exchange; when it cannot go out, the request fails, and says false.
-    bool sendPacket(const QByteArray& packet);
+    // Sends a packet of the exchange; when it cannot go out, the request fails.
+    void sendPacket(const QByteArray& packet);
     // A reply of the exchange: the request takes it, or drops it.
     virtual void take(const ServerReply& reply) = 0;
     // The deadline has come before the request finished.

@@ -495,7 +495,8 @@ void ServerWatch::keeperGone()
     if (!std::exchange(keeperProcess_, 0))
         return;
     record_.reset();
-    QTimer::singleShot(0, this, [this] { begin(port_); }); // once the socket is closed
+    QMetaObject::invokeMethod(
+        this, [this] { begin(port_); }, Qt::QueuedConnection); // once the socket is closed
 }
 
 void ServerWatch::tellKeeper(const QByteArrayList& fields)
