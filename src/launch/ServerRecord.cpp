@@ -23,7 +23,8 @@ namespace {
 
 const QString recordName = QStringLiteral(".quillmont-server");
 
-// A record is a few hundred bytes; no more than this is read of anything.
+// A record is a few hundred bytes; no more than this is read of anything, and a larger file is
+// none of Quillmont's: a record cut short could name another process.
 constexpr qint64 largestRecord = 64 * 1024;
 
 // Values are kept percent-encoded, so that no byte of a path or a password can break a line.
@@ -58,7 +59,10 @@ std::optional<QByteArray> recordBytes(const QString& path)
         return std::nullopt;
     file.open(std::get<int>(opened), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
 #endif
-    return file.read(largestRecord);
+    QByteArray contents = file.read(largestRecord + 1);
+    if (contents.size() > largestRecord)
+        return std::nullopt;
+    return contents;
 }
 
 } // namespace

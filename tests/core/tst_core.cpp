@@ -515,6 +515,39 @@ private Q_SLOTS:
         kill(pid_t(processId), SIGKILL);
     }
 
+    // A record file read back field by field, or not at all: server-records.txt.
+    void recordsRead_data() { addCases("server-records.txt"); }
+
+    void recordsRead()
+    {
+        QFETCH(Case, given);
+        QByteArray bytes = given.value("record");
+        static const QRegularExpression run(R"(<x\*(\d+)>)");
+        if (const QRegularExpressionMatch match = run.match(QString::fromLatin1(bytes)); match.hasMatch())
+            bytes.replace(match.capturedStart(), match.capturedLength(), QByteArray(match.captured(1).toInt(), 'x'));
+        QTemporaryDir folder;
+        const QString recordPath = serverRecordPath(folder.path());
+        writeBytes(recordPath, bytes);
+        QCOMPARE(chmod(QFile::encodeName(recordPath).constData(), 0600), 0);
+        const std::optional<ServerRecord> record = readServerRecord(folder.path());
+        QByteArray read = "nothing";
+        if (record) {
+            const auto time = [](const QDateTime& moment) { return moment.toString(Qt::ISODateWithMs).toUtf8(); };
+            read = QByteArrayList{"process=" + QByteArray::number(record->processId),
+                "session=" + QByteArray::number(record->sessionId), "start=" + record->startTicks,
+                "boot=" + record->bootId, "token=" + record->token, "since=" + time(record->startedAt),
+                "port=" + QByteArray::number(record->port), "command=" + record->commandLine.toUtf8(),
+                "maxplayers=" + record->maxplayers.toUtf8(), "map=" + record->startMap.toUtf8(),
+                "password=" + (record->password ? record->password->toHex() : "none"),
+                "updating="
+                    + (record->updatingProcess
+                            ? QByteArray::number(record->updatingProcess) + ' ' + time(record->updatingSince)
+                            : "none")}
+                       .join('|');
+        }
+        QCOMPARE(read, given.value("reads"));
+    }
+
     // Whatever stands where the record belongs, and is not a record file of Quillmont's own, is
     // never read (a pipe would keep the program waiting), written through, replaced or removed,
     // and Start Server names it.
@@ -672,16 +705,19 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("line");
         const QByteArray ours = "*** 2026-12-07T20:15:03 A line of Quillmont's own\n";
-        QTest::newRow("plain file") << "file" << "one\ntwo\n" + ours << "two";
+        QTest::newRow("plain file") << "file"
+                                    << "one\ntwo\n" + ours << "two";
         QTest::newRow("one line") << "file" << QByteArray("only\n") << "only";
         QTest::newRow("no line end") << "file" << QByteArray("one\ntwo") << "two";
         QTest::newRow("CR LF") << "file" << QByteArray("one\r\ntwo\r\n\r\n") << "two";
         QTest::newRow("Quillmont's own lines only") << "file" << ours + ours << QString::fromUtf8(ours.trimmed());
-        QTest::newRow("last line longer than 4 KiB, its end")
-            << "file" << "one\n" + QByteArray(5000, 'x') + "tail\n" << QString(4091, 'x') + "tail";
+        QTest::newRow("last line longer than 4 KiB, its end") << "file"
+                                                              << "one\n" + QByteArray(5000, 'x') + "tail\n"
+                                                              << QString(4091, 'x') + "tail";
         QTest::newRow("empty") << "file" << QByteArray() << "";
         QTest::newRow("pipe") << "pipe" << QByteArray() << "";
-        QTest::newRow("link to a log") << "link" << "one\ntwo\n" + ours << "";
+        QTest::newRow("link to a log") << "link"
+                                       << "one\ntwo\n" + ours << "";
     }
 
     void lastLineOfTheLog()
