@@ -2,6 +2,7 @@
 #include "StandIn.h"
 #include "TestFiles.h"
 #include "remote/ConsoleAnswers.h"
+#include "remote/KeeperChannel.h"
 #include "remote/RconClient.h"
 #include "remote/RemoteTimings.h"
 #include "remote/RequestPackets.h"
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -346,6 +348,41 @@ private Q_SLOTS:
         connect(poll, &ServerRequest::finished, [&] { status = describe(*poll); });
         QTRY_VERIFY(status.startsWith("info My Server"));
         QCOMPARE(server.linesStartingWith("Packet from"), 29 + 1);
+    }
+
+    // The keeper's socket is a file in the account's runtime folder, named for the server folder,
+    // and no longer than the system takes.
+    void keeperSockets_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("106 bytes, the longest") << 106 << true;
+        QTest::newRow("107 bytes") << 107 << false;
+    }
+
+    void keeperSockets()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, found);
+        QTemporaryDir base;
+        const QString name = QStringLiteral("/quillmont-keep-") + QString(32, 'x');
+        const QString runtime = base.path() + '/' + QString(length - name.size() - base.path().size() - 1, 'r');
+        QVERIFY(QDir().mkdir(runtime));
+        QVERIFY(
+            QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const QString folder = base.filePath("server"), other = base.filePath("other"), link = base.filePath("link");
+        QVERIFY(QDir().mkdir(folder) && QDir().mkdir(other) && QFile::link(folder, link));
+        const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtimeBefore); });
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        const std::optional<QString> path = keeperSocketPath(folder);
+        QCOMPARE(path.has_value(), found);
+        if (found) {
+            QCOMPARE(path->size(), length);
+            QVERIFY2(path->startsWith(runtime + "/quillmont-keep-"), qPrintable(*path));
+            QCOMPARE(keeperSocketPath(link), path); // the same folder, named another way
+            QVERIFY(keeperSocketPath(other) != path);
+        }
     }
 
     // A broadcast address of a network of this computer's is refused by the system, and said so;
