@@ -237,13 +237,12 @@ void ServerWatch::checkProcess()
 
 void ServerWatch::stop(AtLast atLast)
 {
-    if (!record_ || !serverRuns() || state_ == State::Stopping)
+    if (!record_ || state_ == State::Stopping)
         return;
     if (keeperProcess_)
         return tellKeeper({"stop"});
     atLast_ = atLast;
-    setState(State::Stopping);
-    pollTimer_.stop();
+    setState(State::Stopping); // no poll goes out from now on
     processCheck_.start(remoteTimings().stopCheck);
     termSent_ = !record_->password || record_->password->isEmpty();
     if (termSent_ && !signalServer(false))
