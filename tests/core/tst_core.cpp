@@ -7,6 +7,7 @@
 #include "formats/ServerCfg.h"
 #include "formats/SettingsFile.h"
 #include "launch/ConsoleEcho.h"
+#include "launch/FolderSettings.h"
 #include "launch/LogFollower.h"
 #include "launch/ServerLaunch.h"
 #include "launch/ServerLog.h"
@@ -21,9 +22,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <csignal>
 #include <cstdio>
@@ -695,6 +700,37 @@ private Q_SLOTS:
         QVERIFY(!serverAge(*record));
         sleep.kill();
         sleep.waitForFinished();
+    }
+
+    // The port kept for a folder in Quillmont's own settings, as another version or the operator may
+    // have left it: only a port from 1 to 65535 is taken, else the game server's default.
+    void storedPorts_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("port");
+        QTest::newRow("a port") << "27016" << 27016;
+        QTest::newRow("the lowest") << "1" << 1;
+        QTest::newRow("the highest") << "65535" << 65535;
+        QTest::newRow("0") << "0" << 27015;
+        QTest::newRow("past the highest") << "65536" << 27015;
+        QTest::newRow("negative") << "-1" << 27015;
+        QTest::newRow("no number") << "port" << 27015;
+        QTest::newRow("none") << "" << 27015;
+    }
+
+    void storedPorts()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, port);
+        QStandardPaths::setTestModeEnabled(true);
+        QTemporaryDir folder;
+        const QString key = "folders/" + QUrl::toPercentEncoding(folder.path()) + "/port";
+        const auto forget = qScopeGuard([&key] { programSettings().remove(key); });
+        if (!stored.isEmpty())
+            programSettings().setValue(key, stored);
+        QCOMPARE(int(serverPort(folder.path())), port);
+        setServerPort(folder.path(), 27020);
+        QCOMPARE(int(serverPort(folder.path())), 27020);
     }
 
     // The last line the server wrote is read only from a plain file of this account's own, the log
