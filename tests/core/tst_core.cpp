@@ -789,6 +789,9 @@ private Q_SLOTS:
                                    << QStringList{"log=<note> 0600", "log.1=0123456789 0600", "log.2=a 0600",
                                           "log.3=b 0600", "log.4=c 0600", "log.5=d 0600"}
                                    << "";
+        QTest::newRow("copies missing between others")
+            << QStringList{"log=0123456789", "log.2=b", "log.5=e"}
+            << QStringList{"log=<note> 0600", "log.1=0123456789 0600", "log.3=b 0600", "log.5=e 0600"} << "";
         QTest::newRow("a link where a copy goes") << QStringList{"log=0123456789", "log.1=a", "log.2>log.1"}
                                                   << QStringList{"log=0123456789 0600", "log.1=a 0600", "log.2=a 0777"}
                                                   << "Cannot write <log>.2: it is a symbolic link, not a plain file.";
