@@ -29,7 +29,7 @@
 //   STANDIN_ENDLESS        VERB:MS:BYTES: after its answer to VERB, sends a piece of output of BYTES
 //                          "x" (none: empty) every MS milliseconds, without end
 //   STANDIN_FRAGMENTS      VERB: answers VERB with the first of two fragments only, every 250 ms
-//   STANDIN_DUPLICATE      1: sends every challenge twice
+//   STANDIN_DUPLICATE      1: sends every challenge twice; "replies": every packet
 //   STANDIN_EXEC           "fails": `exec server.cfg` cannot read the file; "keeps:NAME,NAME": it runs
 //                          the file but leaves those settings as they were; "forgets:NAME,NAME": it
 //                          knows no such settings (as the engine ignores names it does not register)
@@ -350,7 +350,7 @@ private:
                 "\xfe\xff\xff\xff" + little(sequence) + char(i << 4 | count) + packet.mid(i * 1391, 1391),
                 to.senderAddress(), quint16(to.senderPort()));
         sequence += count > 0;
-        if (count == 0)
+        for (int copy = 0; count == 0 && copy < (qgetenv("STANDIN_DUPLICATE") == "replies" ? 2 : 1); ++copy)
             socket.writeDatagram(packet, to.senderAddress(), quint16(to.senderPort()));
     }
 
