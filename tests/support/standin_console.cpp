@@ -137,7 +137,7 @@ QByteArrayList GameConsole::run(const QByteArray& command, QByteArray& printedOn
         return {"changelevel failed: '" + argument + "' not found on server.\n"};
     if (verb == "changelevel")
         map_ = argument;
-    quitting_ = (verb == "quit" || verb == "exit") && words.size() == 1;
+    quitting_ = (verb == "quit" || verb == "exit") && words.size() == 1 && qgetenv("STANDIN_IGNORE_QUIT") != "1";
     if (settings.contains(verb) && words.size() == 1)
         return {"\"" + verb + "\" is \"" + settings.value(verb) + "\"\n"};
     if (settings.contains(verb)) // only the first word is the value

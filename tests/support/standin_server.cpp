@@ -22,6 +22,7 @@
 //                          each time it quits, unless -norestart is among its arguments; "always":
 //                          each time it ends, however, even with -norestart
 //   STANDIN_IGNORE_TERM    1: ignores SIGTERM
+//   STANDIN_IGNORE_QUIT    1: answers `quit` and `exit`, and runs on, as a hung engine does
 //   STANDIN_BLOCK_OUTPUT   1: once serving, writes its output in blocks, as the C library writes the
 //                          engine's to a file, not at each print
 //   STANDIN_FLOOD          N: prints N numbered lines a second while serving
