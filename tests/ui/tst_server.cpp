@@ -33,6 +33,8 @@ void signalServer(const QString& folder, int signal)
 {
     const std::optional<ServerRecord> record = readServerRecord(folder);
     QVERIFY(record);
+    // Process group 0 is the test's own, and 1 every process there is.
+    QVERIFY2(record->sessionId > 1, qPrintable(QString::number(record->sessionId)));
     killpg(pid_t(record->sessionId), signal);
 }
 
